@@ -1,0 +1,70 @@
+#pragma once
+
+// The terminal pane's text: every byte the modem sends, interleaved with the
+// tool's status lines, in a window of at most 24 lines of at most 57 characters.
+// The report parser reads the modem's settings back out of this text at fixed
+// positions, so what it holds after a given byte stream is exact.
+//
+// Safe for two threads: the receive thread appends while the user-interface
+// thread logs, clears, edits and reads. One short lock keeps every operation
+// whole; nobody waits for another thread's work beyond it.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace modem {
+
+class TerminalPane {
+public:
+    static constexpr std::size_t maxLineLength = 57;  // characters, CR LF excluded
+    static constexpr std::size_t maxLines = 24;
+
+    // One received byte (low 8 bits of `ch`). Returns 1.
+    int appendChar(int ch);
+
+    // A status line: characters up to the first NUL or CR, then a line break,
+    // appended as one piece. Returns 1.
+    int logLine(std::string_view text);
+
+    void clearTerminal();
+
+    // An operator's edit: the characters [start, end) become `text`. Positions
+    // past the end are clamped.
+    void replaceRange(std::size_t start, std::size_t end, std::string_view text);
+
+    // The whole text as it stands (single-byte characters, lines end in CR LF).
+    [[nodiscard]] std::string snapshot() const;
+
+    // Increases with every change; a display compares it with the value it drew.
+    [[nodiscard]] std::uint64_t changeCount() const {
+        return m_changeCount.load(std::memory_order_acquire);
+    }
+
+    // `listener` is called, from whichever thread made the change and outside the
+    // lock, on the first change after the previous call to takeNotification():
+    // a stream of bytes raises one notification until the display catches up.
+    void setChangeListener(std::function<void()> listener);
+    // Called by the display when it draws; re-arms the notification.
+    void takeNotification();
+
+private:
+    void appendLocked(unsigned char b);
+    void trimFirstLineLocked();
+    void changedLocked(bool& notify);
+    void notify(bool notify);
+
+    mutable std::mutex m_mutex;
+    std::string m_text;
+    std::size_t m_lineCount = 1;      // CR LF pairs + 1
+    std::size_t m_lastLineStart = 0;  // offset of the last line's first character
+    std::atomic<std::uint64_t> m_changeCount{0};
+    std::function<void()> m_listener;
+    bool m_notificationPending = false;
+};
+
+}  // namespace modem
