@@ -1,1 +1,5 @@
-int main() { return 0; }
+#include <iostream>
+
+#include "cli/commands.h"
+
+int main(int argc, char** argv) { return modem::cli::runModemctl(argc, argv, std::cout, std::cerr); }

@@ -1,0 +1,24 @@
+#pragma once
+
+// Pieces every modemctl subcommand shares: reading a settings file, and
+// printing an image as JSON or writing it safely to a file.
+
+#include <filesystem>
+#include <optional>
+
+#include "cli/commands.h"
+#include "settings/mset.h"
+
+namespace modem::cli {
+
+// Loads a ".cfg" file into `mset`. On failure prints one line on `io.err` and
+// returns false; `mset` is unchanged.
+[[nodiscard]] bool readSettingsInput(const std::filesystem::path& path, Mset& mset, Streams io);
+
+// Writes `mset` as a ".cfg" file at `outPath` (replacing it safely), or prints
+// its JSON on `io.out` when no path is given. Returns the exit status.
+[[nodiscard]] int writeSettingsOutput(const Mset& mset,
+                                      const std::optional<std::filesystem::path>& outPath,
+                                      Streams io);
+
+}  // namespace modem::cli
