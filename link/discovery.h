@@ -1,0 +1,99 @@
+#pragma once
+
+// Finding the modem's serial port before every connect. The system finder
+// walks the kernel's tty devices in sysfs, recognises the modem by the USB
+// identifiers of the device above each tty, and restarts every match; the
+// fixed finder stands for a port named on the command line.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/link.h"
+
+namespace modem {
+
+inline constexpr std::uint16_t modemVendorId = 0x1FC9;
+inline constexpr std::uint16_t modemProductId = 0x2909;
+inline constexpr std::size_t maxPortNameLength = 15;  // characters
+
+// "USB\VID_1FC9&PID_2909": what a device's identifiers are compared with.
+[[nodiscard]] std::string modemIdentity();
+
+// A USB device as the kernel numbers it on its bus.
+struct UsbAddress {
+    unsigned bus = 0;     // busnum
+    unsigned device = 0;  // devnum
+};
+
+// Restarts a USB device; behind an interface so tests can count restarts.
+class UsbResetter {
+public:
+    virtual ~UsbResetter() = default;
+    // `portName` is the tty the device carries, to wait for its return. The
+    // outcome is not reported: a failed restart goes unnoticed.
+    virtual void restart(const UsbAddress& address, std::string_view portName) = 0;
+};
+
+// Resets through usbfs (<devRoot>/bus/usb/BBB/DDD), then waits up to
+// `nodeWait` for <devRoot>/<portName> to exist again.
+class SystemUsbResetter : public UsbResetter {
+public:
+    explicit SystemUsbResetter(std::filesystem::path devRoot = "/dev",
+                               std::chrono::milliseconds nodeWait = std::chrono::seconds(3));
+    void restart(const UsbAddress& address, std::string_view portName) override;
+
+private:
+    std::filesystem::path m_devRoot;
+    std::chrono::milliseconds m_nodeWait;
+};
+
+class SysfsPortFinder : public PortFinder {
+public:
+    // A null `resetter` means the system's, on `devRoot`.
+    explicit SysfsPortFinder(std::filesystem::path sysfsRoot = "/sys",
+                             std::filesystem::path devRoot = "/dev",
+                             std::unique_ptr<UsbResetter> resetter = nullptr);
+
+    // Restarts every matching device; the last in natural name order wins.
+    // Logs "no device found" or "device found on <name>".
+    [[nodiscard]] std::string findModemPort(TerminalPane& pane) override;
+
+private:
+    std::filesystem::path m_sysfsRoot;
+    std::filesystem::path m_devRoot;
+    std::unique_ptr<UsbResetter> m_resetter;
+};
+
+// A port given by the operator (modemctl --port): no search, no restart.
+class FixedPortFinder : public PortFinder {
+public:
+    explicit FixedPortFinder(std::string path) : m_path(std::move(path)) {}
+    // Logs "device found on <path>" and returns the path.
+    [[nodiscard]] std::string findModemPort(TerminalPane& pane) override;
+
+private:
+    std::string m_path;
+};
+
+struct PortInfo {
+    std::string name;        // kernel name, e.g. "ttyACM0"
+    std::string path;        // "/dev/" + device node name
+    std::string usbVendor;   // hexadecimal as the kernel shows it; empty without a USB device
+    std::string usbProduct;  // likewise
+    bool matchesModem = false;
+};
+
+// Every tty backed by a device (virtual consoles and pseudo-terminals left
+// out), in natural name order.
+[[nodiscard]] std::vector<PortInfo> listSerialPorts(
+    const std::filesystem::path& sysfsRoot = "/sys");
+
+// Orders names so that digit runs compare by value: ttyACM2 before ttyACM10.
+[[nodiscard]] bool naturalLess(std::string_view a, std::string_view b);
+
+}  // namespace modem

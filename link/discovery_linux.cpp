@@ -1,0 +1,269 @@
+#include <fcntl.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+#include "link/discovery.h"
+
+namespace modem {
+namespace fs = std::filesystem;
+
+namespace {
+
+struct UsbIdentity {
+    std::string vendor;   // as read, e.g. "1fc9"
+    std::string product;  // as read
+    UsbAddress address;
+};
+
+struct TtyDevice {
+    std::string kernelName;  // directory name under class/tty
+    std::string nodeName;    // DEVNAME from uevent: the name under /dev; may be empty
+    std::optional<UsbIdentity> usb;
+};
+
+std::string trim(std::string text) {
+    const auto notSpace = [](unsigned char c) { return !std::isspace(c); };
+    text.erase(text.begin(), std::find_if(text.begin(), text.end(), notSpace));
+    text.erase(std::find_if(text.rbegin(), text.rend(), notSpace).base(), text.end());
+    return text;
+}
+
+std::optional<std::string> readAttribute(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    if (!in || !std::getline(in, line)) {
+        return std::nullopt;
+    }
+    return trim(line);
+}
+
+unsigned readNumber(const fs::path& file) {
+    const auto text = readAttribute(file);
+    if (!text) {
+        return 0;
+    }
+    unsigned value = 0;
+    for (char c : *text) {
+        if (c < '0' || c > '9') {
+            break;
+        }
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return value;
+}
+
+std::string readNodeName(const fs::path& ueventFile) {
+    std::ifstream in(ueventFile);
+    std::string line;
+    constexpr std::string_view key = "DEVNAME=";
+    while (std::getline(in, line)) {
+        if (line.starts_with(key)) {
+            return trim(line.substr(key.size()));
+        }
+    }
+    return {};
+}
+
+bool isWithin(const fs::path& p, const fs::path& root) {
+    auto [rootEnd, pEnd] = std::mismatch(root.begin(), root.end(), p.begin(), p.end());
+    return rootEnd == root.end();
+}
+
+// Climbs from the tty's device (a USB interface, for the modem) to the first
+// ancestor that carries the USB identifiers, never leaving the sysfs root.
+std::optional<UsbIdentity> findUsbDevice(const fs::path& deviceLink, const fs::path& root) {
+    std::error_code ec;
+    const fs::path canonicalRoot = fs::canonical(root, ec);
+    if (ec) {
+        return std::nullopt;
+    }
+    fs::path p = fs::canonical(deviceLink, ec);
+    if (ec) {
+        return std::nullopt;
+    }
+    while (isWithin(p, canonicalRoot) && p != canonicalRoot) {
+        if (fs::exists(p / "idVendor", ec) && fs::exists(p / "idProduct", ec)) {
+            UsbIdentity id;
+            id.vendor = readAttribute(p / "idVendor").value_or("");
+            id.product = readAttribute(p / "idProduct").value_or("");
+            id.address = {readNumber(p / "busnum"), readNumber(p / "devnum")};
+            return id;
+        }
+        p = p.parent_path();
+    }
+    return std::nullopt;
+}
+
+// The ttys backed by a device, in natural name order so that the last match is
+// the same one on every run.
+std::vector<TtyDevice> scanTtys(const fs::path& sysfsRoot) {
+    std::vector<TtyDevice> ttys;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(sysfsRoot / "class" / "tty", ec)) {
+        const fs::path deviceLink = entry.path() / "device";
+        if (!fs::exists(deviceLink, ec)) {
+            continue;  // virtual consoles and pseudo-terminals
+        }
+        TtyDevice tty;
+        tty.kernelName = entry.path().filename().string();
+        tty.nodeName = readNodeName(entry.path() / "uevent");
+        tty.usb = findUsbDevice(deviceLink, sysfsRoot);
+        ttys.push_back(std::move(tty));
+    }
+    std::sort(ttys.begin(), ttys.end(), [](const TtyDevice& a, const TtyDevice& b) {
+        return naturalLess(a.kernelName, b.kernelName);
+    });
+    return ttys;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+// Only the first 21 characters count: an identifier that goes on matches, a
+// shorter one does not.
+bool matchesModem(const UsbIdentity& usb) {
+    const std::string identity = modemIdentity();
+    const std::string id = "USB\\VID_" + usb.vendor + "&PID_" + usb.product;
+    return id.size() >= identity.size() &&
+           equalsIgnoringCase(std::string_view(id).substr(0, identity.size()), identity);
+}
+
+}  // namespace
+
+std::string modemIdentity() {
+    char text[32];
+    std::snprintf(text, sizeof text, "USB\\VID_%04X&PID_%04X", modemVendorId, modemProductId);
+    return text;
+}
+
+bool naturalLess(std::string_view a, std::string_view b) {
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            std::size_t ei = i;
+            std::size_t ej = j;
+            while (ei < a.size() && isDigit(a[ei])) {
+                ++ei;
+            }
+            while (ej < b.size() && isDigit(b[ej])) {
+                ++ej;
+            }
+            // Compare by value without overflow: skip leading zeros, then length.
+            std::size_t si = i;
+            std::size_t sj = j;
+            while (si + 1 < ei && a[si] == '0') {
+                ++si;
+            }
+            while (sj + 1 < ej && b[sj] == '0') {
+                ++sj;
+            }
+            const auto da = a.substr(si, ei - si);
+            const auto db = b.substr(sj, ej - sj);
+            if (da.size() != db.size()) {
+                return da.size() < db.size();
+            }
+            if (da != db) {
+                return da < db;
+            }
+            if (ei - i != ej - j) {
+                return ei - i < ej - j;  // "01" after "1": any stable tie-break
+            }
+            i = ei;
+            j = ej;
+        } else {
+            if (a[i] != b[j]) {
+                return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+            }
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
+
+SystemUsbResetter::SystemUsbResetter(fs::path devRoot, std::chrono::milliseconds nodeWait)
+    : m_devRoot(std::move(devRoot)), m_nodeWait(nodeWait) {}
+
+void SystemUsbResetter::restart(const UsbAddress& address, std::string_view portName) {
+    char relative[32];
+    std::snprintf(relative, sizeof relative, "bus/usb/%03u/%03u", address.bus, address.device);
+    const fs::path usbNode = m_devRoot / relative;
+    const int fd = ::open(usbNode.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    const int reset = ::ioctl(fd, USBDEVFS_RESET, 0);
+    ::close(fd);
+    if (reset != 0 || portName.empty()) {
+        return;
+    }
+    // A driver without reset hooks is unbound and bound again, and its tty
+    // node comes back a moment later; opening before that would fail.
+    const fs::path ttyNode = m_devRoot / fs::path(std::string(portName));
+    const auto until = std::chrono::steady_clock::now() + m_nodeWait;
+    std::error_code ec;
+    while (!fs::exists(ttyNode, ec) && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+SysfsPortFinder::SysfsPortFinder(fs::path sysfsRoot, fs::path devRoot,
+                                 std::unique_ptr<UsbResetter> resetter)
+    : m_sysfsRoot(std::move(sysfsRoot)),
+      m_devRoot(std::move(devRoot)),
+      m_resetter(resetter ? std::move(resetter) : std::make_unique<SystemUsbResetter>(m_devRoot)) {}
+
+std::string SysfsPortFinder::findModemPort(TerminalPane& pane) {
+    std::string portName;
+    for (const auto& tty : scanTtys(m_sysfsRoot)) {
+        if (!tty.usb || !matchesModem(*tty.usb) || tty.nodeName.empty()) {
+            continue;
+        }
+        m_resetter->restart(tty.usb->address, tty.nodeName);
+        portName = tty.nodeName.substr(0, maxPortNameLength);
+    }
+    if (portName.empty()) {
+        pane.logLine("no device found");
+        return {};
+    }
+    pane.logLine("device found on " + portName);
+    return (m_devRoot / portName).string();
+}
+
+std::string FixedPortFinder::findModemPort(TerminalPane& pane) {
+    pane.logLine("device found on " + m_path);
+    return m_path;
+}
+
+std::vector<PortInfo> listSerialPorts(const fs::path& sysfsRoot) {
+    std::vector<PortInfo> ports;
+    for (const auto& tty : scanTtys(sysfsRoot)) {
+        PortInfo info;
+        info.name = tty.kernelName;
+        info.path = "/dev/" + (tty.nodeName.empty() ? tty.kernelName : tty.nodeName);
+        if (tty.usb) {
+            info.usbVendor = tty.usb->vendor;
+            info.usbProduct = tty.usb->product;
+            info.matchesModem = matchesModem(*tty.usb);
+        }
+        ports.push_back(std::move(info));
+    }
+    return ports;
+}
+
+}  // namespace modem
