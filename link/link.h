@@ -5,6 +5,7 @@
 // thread except for the receive thread, which only appends to the pane.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -54,6 +55,11 @@ struct LinkContext {
 
 class Link {
 public:
+    // The connection button whose caption tells the state.
+    static constexpr int connectButtonId = 4003;
+    static constexpr std::chrono::milliseconds writeDeadline{1000};
+    static constexpr std::chrono::milliseconds closeDelay{100};  // "+cfgd\r" to the close
+
     explicit Link(LinkContext context);
     // Stops the receive thread and closes the port without sending anything.
     ~Link();
@@ -73,9 +79,30 @@ public:
     // stopped before the port is closed.
     void shutdown();
 
+    // Bytes the receive thread has put into the pane since construction.
+    [[nodiscard]] std::uint64_t bytesReceived() const {
+        return m_bytesReceived.load(std::memory_order_relaxed);
+    }
+    // Why the last connect or send failed (the system's words), for diagnostics;
+    // empty after a success.
+    [[nodiscard]] const std::string& lastError() const { return m_lastError; }
+
 private:
+    void connect();
+    void beginDisconnect();
+    void stopReceiving();
+    void receiveLoop(SerialPort& port, std::uint64_t generation);
+    void onHangUp(std::uint64_t generation);
+
     LinkContext m_ctx;
     std::atomic<bool> m_connected{false};
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<std::uint64_t> m_bytesReceived{0};
+    bool m_closing = false;          // "+cfgd\r" sent, the close timer running
+    std::uint64_t m_generation = 0;  // counts connects; stale hang-up reports compare it
+    // Tasks posted by the receive thread check it so they never reach a destroyed link.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    std::string m_lastError;
     std::unique_ptr<SerialPort> m_port;
     std::thread m_rxThread;
 };

@@ -1,0 +1,191 @@
+#include "link/link.h"
+
+#include <utility>
+#include <vector>
+
+#include "link/serial_port.h"
+
+namespace modem {
+
+namespace {
+
+std::span<const std::uint8_t> asBytes(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+}  // namespace
+
+Link::Link(LinkContext context) : m_ctx(std::move(context)) {}
+
+Link::~Link() {
+    shutdown();
+}
+
+LinkState Link::state() const {
+    if (!m_connected.load()) {
+        return LinkState::Down;
+    }
+    return m_closing ? LinkState::Closing : LinkState::Up;
+}
+
+void Link::toggleConnection() {
+    if (m_connected.load()) {
+        beginDisconnect();
+    } else {
+        connect();
+    }
+}
+
+void Link::connect() {
+    // Discovery runs on every attempt, restarting the device, also when the
+    // same port was open a moment ago.
+    const std::string path = m_ctx.finder.findModemPort(m_ctx.pane);
+    std::unique_ptr<SerialPort> port = m_ctx.makePort ? m_ctx.makePort() : nullptr;
+    if (!port) {
+        m_lastError = "no serial port implementation";
+        m_ctx.messages.show("can't connect to device", "Error");
+        return;
+    }
+    const OpenResult opened = port->open(path);
+    m_lastError = opened.reason;
+    if (opened.status == OpenStatus::CannotOpen) {
+        m_ctx.messages.show("can't connect to device", "Error");
+        return;
+    }
+    if (opened.status == OpenStatus::CannotConfigure) {
+        port->close();
+        m_ctx.messages.show("please reconnect device", "error");
+        return;
+    }
+
+    m_port = std::move(port);
+    ++m_generation;
+    m_stopRequested.store(false);
+    m_connected.store(true);
+    m_closing = false;
+    m_ctx.form.setCaption(connectButtonId, "Disconnect");
+    m_rxThread = std::thread(&Link::receiveLoop, this, std::ref(*m_port), m_generation);
+    m_ctx.pane.logLine("device connecting");
+    (void)sendCommand("+cfge\r");
+}
+
+void Link::beginDisconnect() {
+    (void)sendCommand("+cfgd\r");
+    // Each press restarts the count, so the close comes 100 ms after the last
+    // "+cfgd\r" has been written; the modem's last bytes still reach the pane.
+    m_closing = true;
+    m_ctx.timer.start(closeDelay, [this] { finishDisconnect(); });
+}
+
+void Link::finishDisconnect() {
+    if (!m_connected.load()) {
+        m_ctx.timer.stop();
+        return;
+    }
+    // The thread goes first: it never touches a closed port, and nothing it read
+    // lands in the pane after "device disconnected".
+    stopReceiving();
+    if (m_port) {
+        m_port->close();
+        m_port.reset();
+    }
+    m_ctx.form.setCaption(connectButtonId, "Connect");
+    m_ctx.pane.logLine("device disconnected");
+    m_connected.store(false);
+    m_closing = false;
+    m_ctx.timer.stop();
+}
+
+void Link::shutdown() {
+    stopReceiving();
+    if (m_port) {
+        m_port->close();
+        m_port.reset();
+    }
+    m_connected.store(false);
+    if (m_closing) {
+        // The timer outlives the link; its callback must not.
+        m_ctx.timer.stop();
+        m_closing = false;
+    }
+    ++m_generation;
+}
+
+void Link::stopReceiving() {
+    if (!m_rxThread.joinable()) {
+        return;
+    }
+    m_stopRequested.store(true);
+    if (m_port) {
+        m_port->wake();
+    }
+    m_rxThread.join();
+}
+
+SendResult Link::sendBytes(std::span<const std::uint8_t> bytes) {
+    if (!m_port || !m_port->isOpen()) {
+        return SendResult::NotOpen;
+    }
+    const WriteResult written = m_port->write(bytes, writeDeadline);
+    if (written.ok()) {
+        m_lastError.clear();
+        return SendResult::Sent;
+    }
+    m_lastError = written.reason;
+    m_ctx.messages.show("Could not write to device", "Error");
+    return SendResult::Failed;
+}
+
+SendResult Link::sendCommand(std::string_view text) {
+    return sendBytes(asBytes(text));
+}
+
+void Link::receiveLoop(SerialPort& port, std::uint64_t generation) {
+    // Large enough that a fast source is drained in few reads; the pane takes
+    // each chunk under one lock.
+    std::vector<std::uint8_t> buffer(64 * 1024);
+    while (!m_stopRequested.load()) {
+        const WaitStatus waited = port.waitReadable();
+        if (waited == WaitStatus::Woken) {
+            continue;
+        }
+        if (waited == WaitStatus::HangUp) {
+            onHangUp(generation);
+            return;
+        }
+        // Drain what is there, looking at the stop request between reads.
+        while (!m_stopRequested.load()) {
+            const ReadResult got = port.read(buffer);
+            if (got.status == ReadStatus::Data) {
+                for (std::size_t i = 0; i < got.count; ++i) {
+                    m_ctx.pane.appendChar(buffer[i]);
+                }
+                m_bytesReceived.fetch_add(got.count, std::memory_order_relaxed);
+                if (got.count < buffer.size()) {
+                    break;
+                }
+                continue;
+            }
+            if (got.status == ReadStatus::HangUp) {
+                onHangUp(generation);
+                return;
+            }
+            // Nothing more, or a passing fault: wait again.
+            break;
+        }
+    }
+}
+
+// Runs on the receive thread, which then ends. The link is taken down on the
+// user-interface thread, unless the operator has disconnected (or connected
+// anew) by the time the task runs.
+void Link::onHangUp(std::uint64_t generation) {
+    m_ctx.dispatcher.post([this, alive = std::weak_ptr<bool>(m_alive), generation] {
+        if (alive.expired() || generation != m_generation || !m_connected.load()) {
+            return;
+        }
+        finishDisconnect();
+    });
+}
+
+}  // namespace modem
