@@ -1,0 +1,146 @@
+#include "settings/settings_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <csignal>
+#include <random>
+
+#include "support/temp_dir.h"
+
+namespace modem {
+namespace {
+
+using test::readBytes;
+using test::TempDir;
+using test::writeBytes;
+
+std::vector<std::uint8_t> randomBytes(std::size_t n, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::vector<std::uint8_t> v(n);
+    for (auto& b : v)
+        b = static_cast<std::uint8_t>(rng());
+    return v;
+}
+
+// A recognisable image that no file in these tests holds.
+Mset sentinel() {
+    Mset m = defaultSettings();
+    m.MARK = 0xCAFEF00D;
+    m.reserved = {9, 8, 7, 6, 5};
+    return m;
+}
+
+TEST(SettingsFile, SavedDefaultsHaveTheKnownLayout) {
+    TempDir dir;
+    const auto file = dir / "d.cfg";
+    ASSERT_TRUE(saveSettingsFile(file, defaultSettings()));
+    const auto bytes = readBytes(file);
+    ASSERT_EQ(bytes.size(), 1024u);
+    const std::vector<std::uint8_t> head{0x59, 0x5E, 0x02, 0x00, 0x59, 0x5E,
+                                         0x02, 0x00, 0x4A, 0x01, 0x0A, 0x00};
+    EXPECT_TRUE(std::equal(head.begin(), head.end(), bytes.begin()));
+    EXPECT_EQ((std::vector<std::uint8_t>(bytes.begin() + 260, bytes.begin() + 264)),
+              (std::vector<std::uint8_t>{0x34, 0x12, 0x00, 0x00}));
+    EXPECT_TRUE(std::all_of(bytes.begin() + 264, bytes.end(), [](auto b) { return b == 0; }));
+}
+
+TEST(SettingsFile, AnyImageComesBackExactlyReservedBytesAndMarkIncluded) {
+    TempDir dir;
+    const auto file = dir / "r.cfg";
+    for (std::uint32_t seed = 1; seed <= 50; ++seed) {
+        const auto raw = randomBytes(msetsize, seed);
+        const Mset saved = fromImage(std::span<const std::uint8_t, msetsize>(raw.data(), msetsize));
+        ASSERT_TRUE(saveSettingsFile(file, saved));
+        Mset loaded;
+        ASSERT_TRUE(loadSettingsFile(file, loaded));
+        EXPECT_EQ(toImage(loaded), toImage(saved)) << "seed " << seed;
+    }
+}
+
+TEST(SettingsFile, ALongerFileLoadsOnlyItsFirstImage) {
+    TempDir dir;
+    const auto file = dir / "long.cfg";
+    for (std::size_t size : {std::size_t{264}, std::size_t{1024}, std::size_t{5000}}) {
+        const auto raw = randomBytes(size, static_cast<std::uint32_t>(size));
+        writeBytes(file, raw);
+        Mset m = sentinel();
+        const FileStatus s = loadSettingsFile(file, m);
+        ASSERT_TRUE(s.ok) << size << ": " << s.detail;
+        const MsetImage img = toImage(m);
+        EXPECT_TRUE(std::equal(img.begin(), img.end(), raw.begin())) << size;
+    }
+}
+
+TEST(SettingsFile, AShortFileIsNotLoaded) {
+    TempDir dir;
+    const auto file = dir / "short.cfg";
+    for (std::size_t size : {0u, 1u, 12u, 263u}) {
+        writeBytes(file, randomBytes(size, 7));
+        Mset m = sentinel();
+        const FileStatus s = loadSettingsFile(file, m);
+        EXPECT_FALSE(s.ok) << size;
+        EXPECT_EQ(s.message, "Could not read file") << size;
+        EXPECT_EQ(s.caption, "Error");
+        EXPECT_EQ(m, sentinel()) << size << " bytes changed the settings";
+    }
+}
+
+TEST(SettingsFile, UnopenablePathsGiveCouldNotLoadAndChangeNothing) {
+    TempDir dir;
+    writeBytes(dir / "plain.txt", randomBytes(1024, 1));
+    std::filesystem::create_directory(dir / "folder");
+    const std::vector<std::filesystem::path> paths{
+        dir / "missing.cfg", dir / "folder", dir / "plain.txt/x.cfg",
+        dir / std::string(NAME_MAX + 1, 'x'), std::filesystem::path{}};
+    for (const auto& p : paths) {
+        Mset m = sentinel();
+        const FileStatus s = loadSettingsFile(p, m);
+        EXPECT_FALSE(s.ok) << p;
+        EXPECT_EQ(s.message, "Could not load file") << p;
+        EXPECT_EQ(m, sentinel()) << p;
+    }
+}
+
+TEST(SettingsFile, UncreatablePathsGiveCouldNotSave) {
+    TempDir dir;
+    writeBytes(dir / "plain.txt", randomBytes(3, 1));
+    std::filesystem::create_directory(dir / "folder");
+    for (const auto& p : {dir / "missing/x.cfg", dir / "plain.txt/x.cfg", dir / "folder",
+                          dir / std::string(NAME_MAX + 1, 'x')}) {
+        const FileStatus s = saveSettingsFile(p, defaultSettings());
+        EXPECT_FALSE(s.ok) << p;
+        EXPECT_EQ(s.message, "Could not save file") << p;
+        EXPECT_EQ(s.caption, "Error");
+    }
+}
+
+TEST(SettingsFile, AFailedWriteSaysCouldNotWriteAndKeepsTheOldFile) {
+    TempDir dir;
+    const auto file = dir / "old.cfg";
+    const auto old = randomBytes(1024, 99);
+    writeBytes(file, old);
+
+    // Limit file size in a child so the write fails half-way, as on a full disk.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit lim{512, 512};
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+        const FileStatus s = saveSettingsFile(file, defaultSettings());
+        ::_exit(!s.ok && s.message == "Could not write file" ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readBytes(file), old);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"old.cfg"});
+}
+
+}  // namespace
+}  // namespace modem
