@@ -9,7 +9,9 @@
 
 namespace modem {
 
-inline std::uint8_t getU8(std::span<const std::uint8_t> b, std::size_t off) { return b[off]; }
+inline std::uint8_t getU8(std::span<const std::uint8_t> b, std::size_t off) {
+    return b[off];
+}
 
 inline std::uint16_t getU16(std::span<const std::uint8_t> b, std::size_t off) {
     return static_cast<std::uint16_t>(b[off] | (b[off + 1] << 8));
@@ -21,7 +23,9 @@ inline std::uint32_t getU32(std::span<const std::uint8_t> b, std::size_t off) {
            (static_cast<std::uint32_t>(b[off + 3]) << 24);
 }
 
-inline void putU8(std::span<std::uint8_t> b, std::size_t off, std::uint8_t v) { b[off] = v; }
+inline void putU8(std::span<std::uint8_t> b, std::size_t off, std::uint8_t v) {
+    b[off] = v;
+}
 
 inline void putU16(std::span<std::uint8_t> b, std::size_t off, std::uint16_t v) {
     b[off] = static_cast<std::uint8_t>(v);
