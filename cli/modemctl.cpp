@@ -1,3 +1,5 @@
+#include <exception>
+
 #include "cli/commands.h"
 
 namespace modem::cli {
@@ -13,9 +15,19 @@ int runModemctl(int argc, const char* const* argv, std::ostream& out, std::ostre
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
+        // --help and --version are parse "errors" that succeed.
         return app.exit(e, out, err) == 0 ? 0 : 2;
     }
-    return chosen ? chosen() : 2;
+    if (!chosen) {
+        return 2;
+    }
+    try {
+        return chosen();
+    } catch (const std::exception& e) {
+        // A subcommand that throws still fails with one line, never an abort.
+        err << "modemctl: " << e.what() << '\n';
+        return 1;
+    }
 }
 
 }  // namespace modem::cli

@@ -1,7 +1,99 @@
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/mset_json.h"
 
 namespace modem::cli {
 
-void addOfflineCommands(CLI::App& /*app*/, Action& /*chosen*/, Streams /*io*/) {}
+namespace {
+
+// Option values must outlive parsing: the action runs after it, so each
+// subcommand keeps its arguments in storage its action shares.
+struct Args {
+    std::string input;
+    std::string output;
+    CLI::Option* outputOption = nullptr;
+
+    [[nodiscard]] std::optional<std::filesystem::path> outPath() const {
+        if (outputOption == nullptr || outputOption->count() == 0) {
+            return std::nullopt;
+        }
+        return std::filesystem::path(output);
+    }
+};
+
+int runDefaults(const Args& args, Streams io) {
+    return writeSettingsOutput(defaultSettings(), args.outPath(), io);
+}
+
+int runExport(const Args& args, Streams io) {
+    Mset mset;
+    if (!readSettingsInput(args.input, mset, io)) {
+        return 1;
+    }
+    return writeSettingsOutput(mset, std::nullopt, io);
+}
+
+int runImport(const Args& args, Streams io) {
+    std::ifstream in(args.input, std::ios::binary);
+    if (!in.is_open()) {
+        io.err << args.input << ": cannot open\n";
+        return 1;
+    }
+    nlohmann::json doc;
+    try {
+        doc = nlohmann::json::parse(in);
+    } catch (const nlohmann::json::exception& e) {
+        // what() is "[json.exception.parse_error.101] parse error at ..."; keep the part after the
+        // tag.
+        std::string what = e.what();
+        const auto tagEnd = what.find("] ");
+        io.err << args.input << ": not valid JSON: "
+               << (tagEnd == std::string::npos ? what : what.substr(tagEnd + 2)) << '\n';
+        return 1;
+    }
+    Mset mset;
+    if (const std::string refusal = msetFromJson(doc, mset); !refusal.empty()) {
+        io.err << args.input << ": " << refusal << '\n';
+        return 1;
+    }
+    return writeSettingsOutput(mset, args.outPath(), io);
+}
+
+void onChosen(CLI::App* sub, Action& chosen, std::function<int()> action) {
+    sub->callback([&chosen, action = std::move(action)] { chosen = action; });
+}
+
+}  // namespace
+
+void addOfflineCommands(CLI::App& app, Action& chosen, Streams io) {
+    {
+        auto args = std::make_shared<Args>();
+        auto* sub = app.add_subcommand("defaults",
+                                       "Print the default settings as JSON, or write "
+                                       "them as a settings file with -o");
+        args->outputOption = sub->add_option("-o,--output", args->output, "settings file to write");
+        onChosen(sub, chosen, [args, io] { return runDefaults(*args, io); });
+    }
+    {
+        auto args = std::make_shared<Args>();
+        auto* sub = app.add_subcommand("export", "Print a settings file as JSON");
+        sub->add_option("file", args->input, "settings file (.cfg)")->required();
+        onChosen(sub, chosen, [args, io] { return runExport(*args, io); });
+    }
+    {
+        auto args = std::make_shared<Args>();
+        auto* sub =
+            app.add_subcommand("import", "Write a settings file from JSON as export prints it");
+        sub->add_option("file", args->input, "JSON file")->required();
+        args->outputOption =
+            sub->add_option("-o,--output", args->output, "settings file to write")->required();
+        onChosen(sub, chosen, [args, io] { return runImport(*args, io); });
+    }
+}
 
 }  // namespace modem::cli
