@@ -6,6 +6,11 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/mset_json.h"
+#include "ui/control_table.h"
+#include "ui/cp1251.h"
+#include "ui/form_init.h"
+#include "ui/form_model.h"
+#include "ui/transfers.h"
 
 namespace modem::cli {
 
@@ -64,6 +69,53 @@ int runImport(const Args& args, Streams io) {
     return writeSettingsOutput(mset, args.outPath(), io);
 }
 
+// What the dialog holds after opening and then showing `mset`.
+FormModel formShowing(const Mset& mset) {
+    FormModel form;
+    Mset opening;
+    initialiseForm(form, opening);
+    settingsToForm(mset, form);
+    return form;
+}
+
+// What "check" on a freshly loaded file amounts to in the dialog: show it,
+// then read the form back with all its normalisation.
+int runCheck(const Args& args, Streams io) {
+    Mset mset;
+    if (!readSettingsInput(args.input, mset, io)) {
+        return 1;
+    }
+    const FormModel form = formShowing(mset);
+    formToSettings(form, mset);
+    return writeSettingsOutput(mset, args.outPath(), io);
+}
+
+// The form's lines end in "\r\n"; a terminal wants "\n".
+std::string forTerminal(std::string_view cp1251) {
+    std::string text = cp1251ToUtf8(cp1251);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+int runChannels(const Args& args, Streams io) {
+    Mset mset;
+    if (!readSettingsInput(args.input, mset, io)) {
+        return 1;
+    }
+    const FormModel form = formShowing(mset);
+    io.out << forTerminal(form.text(ids::channelTable)) << '\n'
+           << "odd path: " << forTerminal(form.text(ids::oddPathField)) << '\n'
+           << "even path: " << forTerminal(form.text(ids::evenPathField)) << '\n';
+    return io.out ? 0 : 1;
+}
+
 void onChosen(CLI::App* sub, Action& chosen, std::function<int()> action) {
     sub->callback([&chosen, action = std::move(action)] { chosen = action; });
 }
@@ -93,6 +145,23 @@ void addOfflineCommands(CLI::App& app, Action& chosen, Streams io) {
         args->outputOption =
             sub->add_option("-o,--output", args->output, "settings file to write")->required();
         onChosen(sub, chosen, [args, io] { return runImport(*args, io); });
+    }
+    {
+        auto args = std::make_shared<Args>();
+        auto* sub = app.add_subcommand(
+            "check",
+            "Show a settings file in the form and read it back, as the dialog would; "
+            "print the result as JSON, or write it with -o");
+        sub->add_option("file", args->input, "settings file (.cfg)")->required();
+        args->outputOption = sub->add_option("-o,--output", args->output, "settings file to write");
+        onChosen(sub, chosen, [args, io] { return runCheck(*args, io); });
+    }
+    {
+        auto args = std::make_shared<Args>();
+        auto* sub = app.add_subcommand(
+            "channels", "Print the channel table and the two path lists as the form shows them");
+        sub->add_option("file", args->input, "settings file (.cfg)")->required();
+        onChosen(sub, chosen, [args, io] { return runChannels(*args, io); });
     }
 }
 
