@@ -1,0 +1,120 @@
+#include "app/modemcfg.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QPointer>
+#include <cstdio>
+#include <memory>
+
+#include "app/configurator.h"
+#include "app/demo_modem.h"
+#include "link/discovery.h"
+
+namespace modem {
+
+namespace {
+
+// Calls `action` once, at the dialog's first paint.
+class FirstPaintWatcher : public QObject {
+public:
+    FirstPaintWatcher(MainDialog& dialog, std::function<void(MainDialog&)> action)
+        : m_dialog(dialog), m_action(std::move(action)) {
+        m_dialog.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &m_dialog && event->type() == QEvent::Paint && m_action) {
+            auto action = std::move(m_action);
+            m_action = nullptr;
+            m_dialog.removeEventFilter(this);
+            // After this paint is over, so that the action sees a drawn dialog.
+            MainDialog* dialog = &m_dialog;
+            QMetaObject::invokeMethod(
+                dialog, [dialog, action] { action(*dialog); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    MainDialog& m_dialog;
+    std::function<void(MainDialog&)> m_action;
+};
+
+}  // namespace
+
+const char* usageText() {
+    return "usage: modemcfg [--port PATH | --demo]\n"
+           "  (no option)  find the modem by its USB identifiers on every connect\n"
+           "  --port PATH  use the serial port PATH instead\n"
+           "  --demo       start the simulated modem (modem-sim) and use its port\n";
+}
+
+std::variant<StartOptions, UsageError> parseArguments(const QStringList& arguments) {
+    StartOptions options;
+    if (arguments.isEmpty()) {
+        return options;
+    }
+    const QString& first = arguments.constFirst();
+    if (first == QLatin1String("--demo") && arguments.size() == 1) {
+        options.source = PortSource::Demo;
+        return options;
+    }
+    if (first == QLatin1String("--port") && arguments.size() == 2 && !arguments.at(1).isEmpty()) {
+        options.source = PortSource::Fixed;
+        options.port = arguments.at(1).toStdString();
+        return options;
+    }
+    if (first.startsWith(QLatin1String("--port=")) && arguments.size() == 1 && first.size() > 7) {
+        options.source = PortSource::Fixed;
+        options.port = first.mid(7).toStdString();
+        return options;
+    }
+    if (first == QLatin1String("--port") && arguments.size() == 1) {
+        return UsageError{"--port needs a path"};
+    }
+    return UsageError{"unexpected argument: " + arguments.join(QLatin1Char(' ')).toStdString()};
+}
+
+int runModemcfg(const StartOptions& options, const std::function<void(MainDialog&)>& onShown) {
+    DemoModem demo;  // outlives the configurator: the port goes before the modem does
+    std::unique_ptr<PortFinder> finder;
+    switch (options.source) {
+        case PortSource::Discovery:
+            finder = std::make_unique<SysfsPortFinder>();
+            break;
+        case PortSource::Fixed:
+            finder = std::make_unique<FixedPortFinder>(options.port);
+            break;
+        case PortSource::Demo: {
+            const QString sim = findModemSim();
+            if (sim.isEmpty()) {
+                std::fputs("modemcfg: modem-sim not found beside modemcfg or on PATH\n", stderr);
+                return 1;
+            }
+            if (const auto error = demo.start(sim)) {
+                std::fprintf(stderr, "modemcfg: %s\n", error->toLocal8Bit().constData());
+                return 1;
+            }
+            finder = std::make_unique<FixedPortFinder>(demo.portPath().toStdString());
+            break;
+        }
+    }
+
+    Configurator configurator(ConfiguratorSeams{std::move(finder)});
+    std::unique_ptr<FirstPaintWatcher> watcher;
+    if (onShown) {
+        watcher = std::make_unique<FirstPaintWatcher>(configurator.dialog(), onShown);
+    }
+    // Closing the dialog ends the program even while a message box, which has
+    // no owner, is still open; nested loops end with the main one.
+    QObject::connect(&configurator.dialog(), &QDialog::finished, qApp,
+                     [] { QApplication::exit(0); });
+    configurator.show();
+    const int code = QApplication::exec();
+    // The receive thread stops before the dialog and the pane go; nothing is sent.
+    configurator.shutdown();
+    return code;
+}
+
+}  // namespace modem

@@ -1,0 +1,78 @@
+#include "app/qt_platform.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPointer>
+
+namespace modem {
+
+namespace {
+
+QString fromAscii(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+void QtMessageBox::show(std::string_view text, std::string_view caption, MessageIcon icon) {
+    QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
+                    fromAscii(caption), fromAscii(text), QMessageBox::Ok);
+    // exec() would make it application-modal; a local loop waits for OK while
+    // leaving the dialog as usable as a box without owner leaves it.
+    box.setWindowModality(Qt::NonModal);
+    QEventLoop loop;
+    QObject::connect(&box, &QMessageBox::finished, &loop, &QEventLoop::quit);
+    box.show();
+    box.raise();
+    box.activateWindow();
+    loop.exec();
+}
+
+std::optional<std::filesystem::path> QtFileChooser::choose(FileDialogKind kind) {
+    const bool save = kind == FileDialogKind::Save;
+    QFileDialog dialog(QApplication::activeWindow(),
+                       save ? QStringLiteral("Save") : QStringLiteral("Load"));
+    dialog.setNameFilter(QStringLiteral("Modem cfg Files (*.cfg)"));
+    dialog.setDefaultSuffix(QStringLiteral("cfg"));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setWindowModality(Qt::WindowModal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(dialog.selectedFiles().constFirst().toStdString());
+}
+
+QtTimer::QtTimer() {
+    m_timer.setSingleShot(true);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        // Copied first: the callback may restart the timer with a new one.
+        const std::function<void()> expired = m_onExpired;
+        if (expired) {
+            expired();
+        }
+    });
+}
+
+void QtTimer::start(std::chrono::milliseconds delay, std::function<void()> onExpired) {
+    m_onExpired = std::move(onExpired);
+    m_timer.start(delay);
+}
+
+void QtTimer::stop() {
+    m_timer.stop();
+}
+
+bool QtTimer::isActive() const {
+    return m_timer.isActive();
+}
+
+void QtDispatcher::post(std::function<void()> task) {
+    QMetaObject::invokeMethod(
+        this, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
+}
+
+}  // namespace modem
