@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,10 @@ public:
 
     // One received byte (low 8 bits of `ch`). Returns 1.
     int appendChar(int ch);
+
+    // appendChar for each byte in order, under one acquisition of the lock: the
+    // receive thread's fast path. Each byte's append stays whole.
+    void appendBytes(std::span<const std::uint8_t> bytes);
 
     // A status line: characters up to the first NUL or CR, then a line break,
     // appended as one piece. Returns 1.
@@ -54,9 +59,12 @@ public:
 
 private:
     void appendLocked(unsigned char b);
+    void breakLineLocked();
     void trimFirstLineLocked();
-    void changedLocked(bool& notify);
-    void notify(bool notify);
+    void recountLocked();
+    // Counts the change; returns the listener to call once the lock is released,
+    // empty when a notification is already pending.
+    [[nodiscard]] std::function<void()> changedLocked();
 
     mutable std::mutex m_mutex;
     std::string m_text;
