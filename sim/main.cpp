@@ -1,0 +1,368 @@
+// modem-sim: the simulated modem behind a pseudo-terminal, so the tool (or any
+// terminal program) can talk to it as to the real device.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "settings/settings_file.h"
+#include "sim/modem_simulator.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : m_fd(fd) {}
+    Fd(Fd&& o) noexcept : m_fd(std::exchange(o.m_fd, -1)) {}
+    Fd& operator=(Fd&& o) noexcept {
+        if (this != &o) {
+            reset();
+            m_fd = std::exchange(o.m_fd, -1);
+        }
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { reset(); }
+    void reset() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_fd = -1;
+    }
+    [[nodiscard]] int get() const { return m_fd; }
+    [[nodiscard]] bool valid() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+std::string systemError(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
+
+// The master side, and one descriptor of the terminal side that the simulator
+// keeps open itself: without it the master reads EIO whenever no client has the
+// terminal open, between a disconnect and the next connect.
+struct Pty {
+    Fd master;
+    Fd terminal;
+    std::string path;
+};
+
+std::optional<Pty> openPty(std::string& error) {
+    Pty pty;
+    pty.master = Fd(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!pty.master.valid() || ::grantpt(pty.master.get()) != 0 ||
+        ::unlockpt(pty.master.get()) != 0) {
+        error = systemError("cannot create a pseudo-terminal");
+        return std::nullopt;
+    }
+    const char* name = ::ptsname(pty.master.get());
+    if (name == nullptr) {
+        error = systemError("ptsname");
+        return std::nullopt;
+    }
+    pty.path = name;
+    pty.terminal = Fd(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!pty.terminal.valid()) {
+        error = systemError("cannot open " + pty.path);
+        return std::nullopt;
+    }
+    // Raw both ways: the modem's bytes must reach the tool unchanged (no CR to
+    // LF translation, no echo of what the tool sends).
+    termios tio{};
+    if (::tcgetattr(pty.terminal.get(), &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::cfsetispeed(&tio, B9600);
+        ::cfsetospeed(&tio, B9600);
+        ::tcsetattr(pty.terminal.get(), TCSANOW, &tio);
+    }
+    const int flags = ::fcntl(pty.master.get(), F_GETFL);
+    ::fcntl(pty.master.get(), F_SETFL, flags | O_NONBLOCK);
+    return pty;
+}
+
+// Points `link` at `target`, replacing an older link in one step.
+bool repointLink(const std::filesystem::path& link, const std::string& target, std::string& error) {
+    std::filesystem::path temp = link;
+    temp += ".new";
+    std::error_code ec;
+    std::filesystem::remove(temp, ec);
+    std::filesystem::create_symlink(target, temp, ec);
+    if (!ec) {
+        std::filesystem::rename(temp, link, ec);
+    }
+    if (ec) {
+        error = "cannot link " + link.string() + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+// Both directions with timestamps; bytes outside printable ASCII as escapes.
+class TrafficLog {
+public:
+    bool open(const std::filesystem::path& path) {
+        m_out.open(path, std::ios::out | std::ios::app);
+        return m_out.good();
+    }
+    void record(const char* direction, std::string_view bytes) {
+        if (!m_out.is_open() || bytes.empty()) {
+            return;
+        }
+        const double t = std::chrono::duration<double>(Clock::now() - m_start).count();
+        char stamp[32];
+        std::snprintf(stamp, sizeof stamp, "%12.6f %s ", t, direction);
+        m_out << stamp;
+        for (char c : bytes) {
+            const auto u = static_cast<unsigned char>(c);
+            if (c == '\r') {
+                m_out << "\\r";
+            } else if (c == '\n') {
+                m_out << "\\n";
+            } else if (c == '\\') {
+                m_out << "\\\\";
+            } else if (u >= 0x20 && u < 0x7F) {
+                m_out << c;
+            } else {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02X", u);
+                m_out << hex;
+            }
+        }
+        m_out << '\n';
+        m_out.flush();
+    }
+    void note(std::string_view text) { record("--", text); }
+
+private:
+    std::ofstream m_out;
+    Clock::time_point m_start = Clock::now();
+};
+
+// What the modem has still to send, released at the pace of the line: a byte
+// leaves once its ten bit times at `baud` have passed.
+class OutputLine {
+public:
+    explicit OutputLine(unsigned baud) : m_baud(baud) {}
+
+    void queue(std::string bytes) {
+        if (bytes.empty()) {
+            return;
+        }
+        if (m_pending.empty()) {
+            // An idle line starts sending now, not where the last burst ended.
+            m_credited = 0;
+            m_since = Clock::now();
+        }
+        m_pending += bytes;
+    }
+    void drop() { m_pending.clear(); }
+    [[nodiscard]] bool empty() const { return m_pending.empty(); }
+
+    // The bytes the line has carried by now and not yet written.
+    [[nodiscard]] std::string_view due() const {
+        if (m_baud == 0) {
+            return m_pending;
+        }
+        const auto elapsed = std::chrono::duration<double>(Clock::now() - m_since).count();
+        const auto carried = static_cast<std::size_t>(elapsed * m_baud / 10.0);
+        const std::size_t n = carried > m_credited ? carried - m_credited : 0;
+        return std::string_view(m_pending).substr(0, n);
+    }
+    void written(std::size_t n) {
+        m_pending.erase(0, n);
+        m_credited += n;
+    }
+    // How long until the next byte is due, for the poll timeout; nullopt if idle.
+    [[nodiscard]] std::optional<timespec> untilNext() const {
+        if (m_pending.empty()) {
+            return std::nullopt;
+        }
+        if (m_baud == 0) {
+            return timespec{0, 0};
+        }
+        const double at = static_cast<double>(m_credited + 1) * 10.0 / m_baud;
+        const double now = std::chrono::duration<double>(Clock::now() - m_since).count();
+        const double wait = std::max(0.0, at - now);
+        timespec ts{};
+        ts.tv_sec = static_cast<time_t>(wait);
+        ts.tv_nsec = static_cast<long>((wait - static_cast<double>(ts.tv_sec)) * 1e9);
+        return ts;
+    }
+
+private:
+    unsigned m_baud;
+    std::string m_pending;
+    std::size_t m_credited = 0;  // bytes written since m_since
+    Clock::time_point m_since;
+};
+
+void printPath(const std::string& path) {
+    std::cout << path << std::endl;  // flushed: whoever started us waits for this line
+}
+
+bool loadProfile(const std::optional<std::string>& file, modem::Mset& target, std::string& error) {
+    if (!file) {
+        return true;
+    }
+    modem::Mset loaded = target;
+    const modem::FileStatus status = modem::loadSettingsFile(*file, loaded);
+    if (!status.ok) {
+        error = std::string(status.message) + " " + *file +
+                (status.detail.empty() ? "" : ": " + status.detail);
+        return false;
+    }
+    target = loaded;
+    return true;
+}
+
+struct Options {
+    std::optional<std::string> link;
+    unsigned baud = 9600;
+    std::optional<std::string> profile0;
+    std::optional<std::string> profile1;
+    std::optional<std::string> log;
+};
+
+int serve(const Options& options) {
+    modem::ModemSimulator sim;
+    std::string error;
+    for (int i = 0; i < 2; ++i) {
+        modem::Mset profile = sim.profile(i);
+        if (!loadProfile(i == 0 ? options.profile0 : options.profile1, profile, error)) {
+            std::cerr << "modem-sim: " << error << '\n';
+            return 1;
+        }
+        sim.setProfile(i, profile);
+    }
+    TrafficLog log;
+    if (options.log && !log.open(*options.log)) {
+        std::cerr << "modem-sim: cannot open log " << *options.log << '\n';
+        return 1;
+    }
+
+    // Signals arrive through a descriptor so that the one poll loop handles them.
+    sigset_t mask;
+    sigemptyset(&mask);
+    sigaddset(&mask, SIGINT);
+    sigaddset(&mask, SIGTERM);
+    sigaddset(&mask, SIGUSR1);
+    if (::sigprocmask(SIG_BLOCK, &mask, nullptr) != 0) {
+        std::cerr << "modem-sim: " << systemError("sigprocmask") << '\n';
+        return 1;
+    }
+    ::signal(SIGPIPE, SIG_IGN);  // a reader of our stdout that went away is no reason to die
+    Fd signals(::signalfd(-1, &mask, SFD_CLOEXEC));
+    if (!signals.valid()) {
+        std::cerr << "modem-sim: " << systemError("signalfd") << '\n';
+        return 1;
+    }
+
+    std::optional<Pty> pty = openPty(error);
+    if (!pty || (options.link && !repointLink(*options.link, pty->path, error))) {
+        std::cerr << "modem-sim: " << error << '\n';
+        return 1;
+    }
+    printPath(pty->path);
+    log.note("serving on " + pty->path);
+
+    OutputLine out(options.baud);
+    char buf[4096];
+    for (;;) {
+        pollfd fds[2] = {{signals.get(), POLLIN, 0}, {pty->master.get(), POLLIN, 0}};
+        if (!out.empty() && !out.due().empty()) {
+            fds[1].events |= POLLOUT;
+        }
+        const std::optional<timespec> wait = out.untilNext();
+        const int ready = ::ppoll(fds, 2, wait ? &*wait : nullptr, nullptr);
+        if (ready < 0 && errno != EINTR) {
+            std::cerr << "modem-sim: " << systemError("poll") << '\n';
+            break;
+        }
+
+        if ((fds[0].revents & POLLIN) != 0) {
+            signalfd_siginfo info{};
+            if (::read(signals.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+                if (info.ssi_signo != SIGUSR1) {
+                    break;
+                }
+                // Unplugged: both our descriptors go, so the tool sees the hang-up;
+                // then the device comes back on a fresh terminal.
+                log.note("unplugged");
+                pty.reset();
+                out.drop();
+                sim.resetInput();
+                pty = openPty(error);
+                if (!pty || (options.link && !repointLink(*options.link, pty->path, error))) {
+                    std::cerr << "modem-sim: " << error << '\n';
+                    return 1;
+                }
+                printPath(pty->path);
+                log.note("serving on " + pty->path);
+                continue;
+            }
+        }
+
+        if ((fds[1].revents & POLLIN) != 0) {
+            const ssize_t n = ::read(pty->master.get(), buf, sizeof buf);
+            if (n > 0) {
+                const std::string_view received(buf, static_cast<std::size_t>(n));
+                log.record("<<", received);
+                out.queue(sim.receive(received));
+            }
+        }
+
+        const std::string_view due = out.due();
+        if (!due.empty()) {
+            const ssize_t n = ::write(pty->master.get(), due.data(), due.size());
+            if (n > 0) {
+                log.record(">>", due.substr(0, static_cast<std::size_t>(n)));
+                out.written(static_cast<std::size_t>(n));
+            }
+            // EAGAIN: nobody reads the terminal and its buffer is full; POLLOUT says when.
+        }
+    }
+
+    log.note("stopped");
+    if (options.link) {
+        std::error_code ec;
+        std::filesystem::remove(*options.link, ec);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"modem-sim: a simulated radio modem on a pseudo-terminal"};
+    Options options;
+    app.add_option("--link", options.link, "Symbolic link to create to the terminal");
+    app.add_option("--baud", options.baud, "Pace output as a line of N bit/s (0: unpaced)");
+    app.add_option("--profile0", options.profile0, "Settings file for stored profile 0")
+        ->check(CLI::ExistingFile);
+    app.add_option("--profile1", options.profile1, "Settings file for stored profile 1")
+        ->check(CLI::ExistingFile);
+    app.add_option("--log", options.log, "Record both directions with timestamps");
+    CLI11_PARSE(app, argc, argv);
+    return serve(options);
+}

@@ -1,0 +1,183 @@
+// modem-sim over its pseudo-terminal, driven as the tool would drive it.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "link/terminal_pane.h"
+#include "protocol/commands.h"
+#include "protocol/report_parser.h"
+#include "protocol/upload.h"
+#include "settings/settings_file.h"
+#include "sim/modem_simulator.h"
+#include "support/sim_process.h"
+#include "support/temp_dir.h"
+
+namespace modem {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A client end of the terminal, raw, as the serial port opens it.
+class Client {
+public:
+    explicit Client(const std::string& path) : m_fd(::open(path.c_str(), O_RDWR | O_NOCTTY)) {
+        if (m_fd >= 0) {
+            termios tio{};
+            ::tcgetattr(m_fd, &tio);
+            ::cfmakeraw(&tio);
+            ::tcsetattr(m_fd, TCSANOW, &tio);
+            ::tcflush(m_fd, TCIOFLUSH);
+        }
+    }
+    ~Client() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    [[nodiscard]] bool ok() const { return m_fd >= 0; }
+    void send(std::string_view bytes) {
+        ASSERT_EQ(::write(m_fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    // Reads until `done` holds for what arrived, the line hangs up, or the
+    // deadline passes (a safety net against a hung simulator, not a speed check).
+    template <typename Done>
+    std::string receiveUntil(Done done, bool* hungUp = nullptr) {
+        std::string got;
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!done(got) && std::chrono::steady_clock::now() < deadline) {
+            pollfd pfd{m_fd, POLLIN, 0};
+            if (::poll(&pfd, 1, 100) <= 0) {
+                continue;
+            }
+            char buf[512];
+            const ssize_t n = ::read(m_fd, buf, sizeof buf);
+            if (n <= 0 || (pfd.revents & (POLLHUP | POLLERR)) != 0) {
+                if (n > 0) {
+                    got.append(buf, static_cast<std::size_t>(n));
+                }
+                if (hungUp != nullptr) {
+                    *hungUp = true;
+                }
+                break;
+            }
+            got.append(buf, static_cast<std::size_t>(n));
+        }
+        return got;
+    }
+    std::string receiveLine() {
+        return receiveUntil([](const std::string& s) { return s.find('\r') != std::string::npos; });
+    }
+    // The report as the tool gets it: through a pane, until complete.
+    Mset readReport(const std::string& command, bool* found) {
+        send(command);
+        TerminalPane pane;
+        receiveUntil([&](const std::string& s) {
+            pane.clearTerminal();
+            pane.appendBytes(std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size()));
+            return reportComplete(pane.snapshot());
+        });
+        Mset m = defaultSettings();
+        m.CH[0].THR = 1;  // proves the parse wrote it
+        *found = parseReport(pane.snapshot(), m);
+        return m;
+    }
+
+private:
+    int m_fd;
+};
+
+Mset distinctive() {
+    Mset m = defaultSettings();
+    m.CH[3].RXF = 156800;
+    m.CH[15].THR = 999;
+    m.WT = 777;
+    m.VP2 = 115200;
+    m.IDTX2 = 0x1ABCDEF0;
+    m.CHS2 = 8;
+    m.CHL2 = 0xFEDCBA98;
+    return m;
+}
+
+TEST(ModemSimProgram, AnswersOverItsTerminalAndKeepsStateAcrossReconnects) {
+    test::SimProcess sim({"--baud", "0"});
+    ASSERT_TRUE(std::filesystem::exists(sim.path()));
+    {
+        Client client(sim.path());
+        ASSERT_TRUE(client.ok());
+        client.send(cmdVers());
+        EXPECT_NE(client.receiveLine().find("Version"), std::string::npos);
+
+        const UploadFrame frame = uploadFrame(distinctive());
+        client.send(frame.command);
+        client.send(std::string_view(reinterpret_cast<const char*>(frame.image.data()),
+                                     frame.image.size()));
+        EXPECT_EQ(client.receiveLine(), "Settings written\r");
+    }
+    // The first client is gone; the next one finds the settings it left.
+    Client again(sim.path());
+    ASSERT_TRUE(again.ok());
+    bool found = false;
+    const Mset read = again.readReport(cmdView(), &found);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(read, distinctive());
+}
+
+TEST(ModemSimProgram, UnplugHangsUpTheTerminalAndOffersAFreshOneAtTheLink) {
+    test::TempDir dir;
+    const auto link = dir.path() / "modem";
+    test::SimProcess sim({"--baud", "0", "--link", link.string()});
+    EXPECT_EQ(std::filesystem::read_symlink(link), sim.path());
+    {
+        Client client(link.string());
+        ASSERT_TRUE(client.ok());
+        client.send(cmdSav1());
+        EXPECT_EQ(client.receiveLine(), "Saved to profile 1\r");
+        const std::string fresh = sim.unplug();
+        EXPECT_EQ(std::filesystem::read_symlink(link), fresh);
+        bool hungUp = false;
+        client.receiveUntil([](const std::string&) { return false; }, &hungUp);
+        EXPECT_TRUE(hungUp) << "the old terminal must hang up";
+    }
+    Client client(link.string());
+    ASSERT_TRUE(client.ok());
+    client.send(cmdTest());
+    EXPECT_EQ(client.receiveLine(), "Self-test OK\r");
+    EXPECT_EQ(sim.stop(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)))
+        << "the link goes with the simulator";
+}
+
+TEST(ModemSimProgram, StartsWithProfilesFromFilesAndLogsBothDirections) {
+    test::TempDir dir;
+    const auto cfg = dir.path() / "p1.cfg";
+    ASSERT_TRUE(saveSettingsFile(cfg, distinctive()).ok);
+    const auto logFile = dir.path() / "traffic.log";
+    test::SimProcess sim({"--baud", "0", "--profile1", cfg.string(), "--log", logFile.string()});
+    Client client(sim.path());
+    bool found = false;
+    EXPECT_EQ(client.readReport(cmdVie1(), &found), distinctive());
+    EXPECT_TRUE(found);
+    EXPECT_EQ(client.readReport(cmdVie0(), &found), defaultSettings());
+    EXPECT_EQ(sim.stop(), 0);
+
+    std::ifstream in(logFile);
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(log.find("<< +vie1\\r"), std::string::npos) << log;
+    EXPECT_NE(log.find(">> Modem prof. 1"), std::string::npos) << log;
+}
+
+TEST(ModemSimProgram, RefusesAProfileFileItCannotRead) {
+    EXPECT_THROW(test::SimProcess({"--profile0", "/nonexistent/p0.cfg"}), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace modem
