@@ -20,7 +20,8 @@ struct ShownMessage {
 
 class RecordingMessageBox : public MessageBox {
 public:
-    void show(std::string_view text, std::string_view caption, MessageIcon icon) override {
+    void show(std::string_view text, std::string_view caption,
+              MessageIcon icon = MessageIcon::None) override {
         m_shown.push_back({std::string(text), std::string(caption), icon});
     }
 
