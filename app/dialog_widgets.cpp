@@ -44,4 +44,21 @@ void MultiLineButton::paintEvent(QPaintEvent*) {
     painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, caption);
 }
 
+FieldValidator::FieldValidator(int limit, bool digitsOnly, QObject* parent)
+    : QValidator(parent), m_limit(limit), m_digitsOnly(digitsOnly) {}
+
+QValidator::State FieldValidator::validate(QString& input, int&) const {
+    if (m_limit > 0 && input.size() > m_limit) {
+        return Invalid;
+    }
+    if (m_digitsOnly) {
+        for (const QChar c : input) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+                return Invalid;
+            }
+        }
+    }
+    return Acceptable;
+}
+
 }  // namespace modem

@@ -4,6 +4,7 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QValidator>
 
 namespace modem {
 
@@ -28,6 +29,25 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+};
+
+// What the operator may type into a single-line field: at most `limit`
+// characters (0: no limit), digits only when asked. It is a validator rather
+// than QLineEdit's maximum length because that would also cut the program's
+// writes and the template text, which a Win32 edit keeps in full (4107 holds
+// "1000" under its limit of 3 until the settings are shown).
+class FieldValidator : public QValidator {
+    Q_OBJECT
+public:
+    FieldValidator(int limit, bool digitsOnly, QObject* parent);
+    State validate(QString& input, int& position) const override;
+
+    [[nodiscard]] int limit() const { return m_limit; }
+    [[nodiscard]] bool digitsOnly() const { return m_digitsOnly; }
+
+private:
+    int m_limit;
+    bool m_digitsOnly;
 };
 
 }  // namespace modem

@@ -7,12 +7,16 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QStyleFactory>
 #include <algorithm>
 
 #include "app/dialog_widgets.h"
+
+// Resources of a static library are registered by hand, outside any namespace.
+static void initialiseIconResource() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace modem {
 
@@ -48,6 +52,7 @@ void applyDialogStyle() {
 }
 
 MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
+    initialiseIconResource();
     const DialogSpec spec = dialogSpec();
     const QFont font = makeDialogFont(spec);
     setFont(font);
@@ -101,14 +106,9 @@ QWidget* MainDialog::createControl(const ControlSpec& spec) {
         case ControlKind::TextField: {
             auto* edit = new QLineEdit(this);
             edit->setAlignment(Qt::AlignCenter);
-            if (spec.textLimit > 0) {
-                edit->setMaxLength(static_cast<int>(spec.textLimit));
-            }
-            if (spec.digitsOnly) {
-                edit->setValidator(new QRegularExpressionValidator(
-                    QRegularExpression(QStringLiteral("[0-9]*")), edit));
-            }
             edit->setText(fromUtf8(spec.text));
+            edit->setValidator(
+                new FieldValidator(static_cast<int>(spec.textLimit), spec.digitsOnly, edit));
             widget = edit;
             break;
         }
