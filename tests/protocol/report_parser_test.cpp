@@ -1,0 +1,356 @@
+#include "protocol/report_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "link/terminal_pane.h"
+#include "sim/modem_simulator.h"
+
+namespace modem {
+namespace {
+
+// A hand-made pane text: "Modem", then filler that is no digit, "-" or CR.
+class Text {
+public:
+    explicit Text(std::size_t length = 1060) : m_text(length, 'x') {
+        m_text.replace(0, 5, "Modem");
+    }
+    Text& at(std::size_t pos, std::string_view s) {
+        if (m_text.size() < pos + s.size()) {
+            m_text.resize(pos + s.size(), 'x');
+        }
+        m_text.replace(pos, s.size(), s);
+        return *this;
+    }
+    Text& cut(std::size_t length) {
+        m_text.resize(length);
+        return *this;
+    }
+    [[nodiscard]] Mset parse() const {
+        Mset m = defaultSettings();
+        EXPECT_TRUE(parseReport(m_text, m));
+        return m;
+    }
+    [[nodiscard]] const std::string& str() const { return m_text; }
+
+private:
+    std::string m_text;
+};
+
+TEST(ParseReport, ChannelRowsAtTheirPositions) {
+    const Mset m = Text().at(23, "155.225").at(37, "155.075").at(55, "0330").at(62, "Hi").parse();
+    EXPECT_EQ(m.CH[0].RXF, 155225u);
+    EXPECT_EQ(m.CH[0].TXF, 155075u);
+    EXPECT_EQ(m.CH[0].THR, 330u);
+    EXPECT_EQ(m.CH[0].PWR, 10u);
+
+    // The last row repeats every 51 characters.
+    const Mset last = Text().at(788, "156.5").at(802, "149.999").at(820, "7").at(827, "Hi").parse();
+    EXPECT_EQ(last.CH[15].RXF, 156005u) << "the kHz part is a whole number";
+    EXPECT_EQ(last.CH[15].TXF, 149999u);
+    EXPECT_EQ(last.CH[15].THR, 7u);
+    EXPECT_EQ(last.CH[15].PWR, 10u);
+
+    for (const char* power : {"Lo", "hi", "HI", "H ", "xx"}) {
+        EXPECT_EQ(Text().at(62, power).parse().CH[0].PWR, 5u) << power;
+    }
+}
+
+TEST(ParseReport, WithoutTheSignatureNothingChanges) {
+    for (const std::string text : {"modem config", "\r\nModem config", " Modem", "Mode", ""}) {
+        Mset m = defaultSettings();
+        m.WT = 1234;
+        const Mset before = m;
+        std::string full = text + std::string(1100, '7');
+        EXPECT_FALSE(parseReport(full, m)) << text;
+        EXPECT_EQ(m, before) << text;
+    }
+}
+
+TEST(ParseReport, FieldsAreCutToTheirWidthAndReadersStopAtNonDigits) {
+    const Mset m = Text()
+                       .at(55, "70000")  // THR, u16: 70000 - 65536
+                       .at(846, "300")   // REP, u8: 300 - 256
+                       .at(836, " 300")  // a blank first reads as 0
+                       .at(854, "+100")  // and so does a sign
+                       .at(936, "1FFFFFFF")
+                       .at(945, "101")
+                       .at(958, "1fffffff")
+                       .at(967, "0x1F")  // no prefix is known: stops at the x
+                       .at(985, "35")
+                       .parse();
+    EXPECT_EQ(m.CH[0].THR, 4464u);
+    EXPECT_EQ(m.REP, 44u);
+    EXPECT_EQ(m.WT, 0u);
+    EXPECT_EQ(m.HT, 0u);
+    EXPECT_EQ(m.IDTX1, 0x1FFFFFFFu);
+    EXPECT_EQ(m.IDRX1, 0x101u);
+    EXPECT_EQ(m.IDTX2, 0x1FFFFFFFu);
+    EXPECT_EQ(m.IDRX2, 0u);
+    EXPECT_EQ(m.VMODE, 3u);
+    EXPECT_EQ(m.GMODE, 5u);
+}
+
+TEST(ParseReport, PortsAreNumberedFromOneAndPowerIsAnUpperCaseH) {
+    struct Case {
+        const char* digit;
+        std::uint8_t port;
+    };
+    for (const Case c : {Case{"1", 0}, Case{"5", 4}, Case{"0", 0}, Case{"x", 0}}) {
+        const Mset m = Text().at(919, c.digit).at(922, c.digit).parse();
+        EXPECT_EQ(m.MP, c.port) << c.digit;
+        EXPECT_EQ(m.MP2, c.port) << c.digit;
+    }
+    EXPECT_EQ(Text().at(987, "H").parse().GPWR, 0u);
+    EXPECT_EQ(Text().at(987, "L").parse().GPWR, 1u);
+    EXPECT_EQ(Text().at(987, "h").parse().GPWR, 1u);
+}
+
+TEST(ParseReport, PathListsAndTheirNibbleArithmetic) {
+    struct Case {
+        const char* name;
+        std::string odd;  // at 996, followed by CR LF
+        std::uint16_t length;
+        std::uint32_t packed;
+    };
+    const std::vector<Case> cases{
+        {"three channels", "01-03-05", 3, 0x02400000},
+        {"eight", "01-02-03-04-05-06-07-08", 8, 0x01234567},
+        {"a ninth item is ignored", "01-02-03-04-05-06-07-08-09", 8, 0x01234567},
+        {"items every three characters", "1-3-5", 3, 0xFEF00000},
+        {"17 borrows from the nibble above", "01-17", 2, 0xFF000000},
+        {"a CR at the start", "", 1, 0xF0000000},
+        {"channel 16", "16-16", 2, 0xFF000000},
+    };
+    for (const Case& c : cases) {
+        const std::size_t evenStart = 1002 + 3 * std::size_t{c.length};
+        const Mset m = Text().at(996, c.odd + "\r\n").at(evenStart, "02-04-06\r\n").parse();
+        EXPECT_EQ(m.CHS1, c.length) << c.name;
+        EXPECT_EQ(m.CHL1, c.packed) << c.name;
+        EXPECT_EQ(m.CHS2, 3u) << c.name << ": even list sought at " << evenStart;
+        EXPECT_EQ(m.CHL2, 0x13500000u) << c.name;
+    }
+    // No CR within reach: all 24 positions after the start are scanned.
+    const Mset open = Text(2000).at(996, "01-02-03").at(1011, "--x-----").parse();
+    EXPECT_EQ(open.CHS1, 8u);
+}
+
+TEST(ParseReport, ATextEndingEarlyReadsAsNul) {
+    const Mset m = Text().at(23, "155.225").cut(900).parse();
+    EXPECT_EQ(m.CH[0].RXF, 155225u);
+    EXPECT_EQ(m.CHS1, 1u);
+    EXPECT_EQ(m.CHL1, 0xF0000000u);
+    EXPECT_EQ(m.CHS2, 1u);
+    EXPECT_EQ(m.CHL2, 0xF0000000u);
+    EXPECT_EQ(m.GPWR, 1u);
+    EXPECT_EQ(m.VP1, 0u);
+}
+
+TEST(ParseReport, LeavesWhatTheReportDoesNotCarryAlone) {
+    Mset m = defaultSettings();
+    m.RSDLY = 77;
+    m.MARK = 0xBEEF;
+    m.BAND = 2;
+    m.reserved = {1, 2, 3, 4, 5};
+    ASSERT_TRUE(parseReport(Text().at(0, "Modem").str(), m));
+    EXPECT_EQ(m.RSDLY, 77u);
+    EXPECT_EQ(m.MARK, 0xBEEFu);
+    EXPECT_EQ(m.BAND, 2u);
+    EXPECT_EQ(m.reserved, (std::array<std::uint8_t, 5>{1, 2, 3, 4, 5}));
+}
+
+TEST(ReportComplete, WaitsForTheLineBreakAfterTheEvenList) {
+    const std::string report = settingsReport(defaultSettings());
+    TerminalPane pane;
+    std::size_t completeAt = 0;
+    for (std::size_t i = 0; i < report.size(); ++i) {
+        pane.appendChar(static_cast<unsigned char>(report[i]));
+        if (completeAt == 0 && reportComplete(pane.snapshot())) {
+            completeAt = i + 1;
+        }
+    }
+    EXPECT_EQ(completeAt, report.size()) << "complete exactly when the last CR arrives";
+    EXPECT_FALSE(reportComplete("Version 2.07\r\n"));
+}
+
+// ---- the round trip through the simulator's report ----
+
+template <typename T>
+T pick(std::mt19937& rng, std::initializer_list<T> values) {
+    return *(values.begin() + rng() % values.size());
+}
+
+std::uint32_t packedList(std::mt19937& rng, std::uint16_t length) {
+    std::uint32_t packed = 0;
+    for (int k = 0; k < length; ++k) {
+        packed |= (rng() % 16) << (4 * (7 - k));
+    }
+    return packed;
+}
+
+// Any image the form can produce, and then some: every field inside the ranges
+// and lists its coding allows; the fields the report cannot carry are random.
+Mset randomValidImage(std::mt19937& rng) {
+    Mset m;
+    for (ChannelEntry& ch : m.CH) {
+        ch.RXF = rng() % 1000000;
+        ch.TXF = rng() % 1000000;
+        ch.THR = static_cast<std::uint16_t>(rng() % 1001);
+        ch.PWR = pick<std::uint16_t>(rng, {5, 10});
+    }
+    m.VP1 = pick<std::uint32_t>(rng, {9600, 19200, 57600, 115200});
+    m.VP2 = pick<std::uint32_t>(rng, {9600, 19200, 57600, 115200});
+    m.VP3 = pick<std::uint32_t>(rng, {9600, 19200, 57600, 115200});
+    m.VP4 =
+        pick<std::uint32_t>(rng, {20000, 25000, 50000, 100000, 125000, 250000, 500000, 1000000});
+    m.IDB = pick<std::uint16_t>(rng, {11, 29});
+    m.IDRX1 = rng();
+    m.IDTX1 = rng();
+    m.IDRX2 = rng();
+    m.IDTX2 = rng();
+    m.MP = static_cast<std::uint8_t>(rng() % 5);
+    m.MP2 = static_cast<std::uint8_t>(rng() % 5);
+    m.CHS1 = static_cast<std::uint16_t>(1 + rng() % 8);
+    m.CHL1 = packedList(rng, m.CHS1);
+    m.CHS2 = static_cast<std::uint16_t>(1 + rng() % 8);
+    m.CHL2 = packedList(rng, m.CHS2);
+    m.HT = static_cast<std::uint16_t>(rng());
+    m.WT = static_cast<std::uint16_t>(rng());
+    m.REP = static_cast<std::uint8_t>(rng());
+    m.GPWR = static_cast<std::uint8_t>(rng() % 2);
+    m.GCH = static_cast<std::uint8_t>(rng() % 3);
+    m.MOD = static_cast<std::uint8_t>(rng() % 2);
+    m.PS = pick<std::uint8_t>(rng, {8, 20});
+    m.GRSSI = static_cast<std::uint16_t>(rng() % 1000);
+    m.BAND = static_cast<std::uint8_t>(rng() % 3);
+    m.VMODE = static_cast<std::uint8_t>(rng() % 6);
+    m.GMODE = static_cast<std::uint8_t>(rng() % 6);
+    m.RSDLY = static_cast<std::uint8_t>(rng());
+    m.MARK = rng();
+    for (auto& r : m.reserved) {
+        r = static_cast<std::uint8_t>(rng());
+    }
+    return m;
+}
+
+// What parsing `source`'s report onto the defaults must give: every carried
+// field from the source, the rest from the defaults.
+Mset carriedOntoDefaults(const Mset& source) {
+    Mset expected = source;
+    const Mset d = defaultSettings();
+    expected.RSDLY = d.RSDLY;
+    expected.MARK = d.MARK;
+    expected.BAND = d.BAND;
+    expected.reserved = d.reserved;
+    return expected;
+}
+
+Mset throughPaneAndParser(const std::string& report) {
+    TerminalPane pane;
+    for (char c : report) {
+        pane.appendChar(static_cast<unsigned char>(c));
+    }
+    Mset parsed = defaultSettings();
+    EXPECT_TRUE(parseReport(pane.snapshot(), parsed));
+    return parsed;
+}
+
+TEST(ReportRoundTrip, EveryCarriedFieldOfRandomValidImagesComesBack) {
+    std::mt19937 rng(3303);
+    for (int n = 0; n < 5000; ++n) {
+        const Mset source = randomValidImage(rng);
+        const std::string report = settingsReport(
+            source, pick<ReportSource>(rng, {ReportSource::Current, ReportSource::Profile0,
+                                             ReportSource::Profile1}));
+        ASSERT_EQ(throughPaneAndParser(report), carriedOntoDefaults(source)) << "image " << n;
+    }
+}
+
+TEST(ReportRoundTrip, ReportFitsThePaneWhateverTheValues) {
+    std::mt19937 rng(57);
+    for (int n = 0; n < 500; ++n) {
+        MsetImage bytes;
+        for (auto& b : bytes) {
+            b = static_cast<std::uint8_t>(rng());
+        }
+        const std::string report = settingsReport(fromImage(bytes));
+        std::size_t lines = 0;
+        std::size_t start = 0;
+        for (std::size_t cr = report.find('\r'); cr != std::string::npos;
+             cr = report.find('\r', start)) {
+            ASSERT_LT(cr - start, 57u) << "a full line would get an extra break";
+            ++lines;
+            start = cr + 1;
+        }
+        EXPECT_EQ(start, report.size()) << "every line ends with CR";
+        EXPECT_EQ(lines, 23u) << "23 line breaks keep the first line in the 24-line pane";
+        EXPECT_EQ(report.find('\0'), std::string::npos);
+    }
+}
+
+// A value too wide for its column is clamped in place: every other field still
+// comes back exactly.
+TEST(ReportRoundTrip, OversizedValuesDoNotShiftOtherFields) {
+    struct Oversize {
+        const char* name;
+        void (*apply)(Mset&);
+        void (*clear)(Mset&, const Mset&);  // copies the field back from the source
+    };
+    const std::vector<Oversize> cases{
+        {"RXF", [](Mset& m) { m.CH[4].RXF = 4294967295u; },
+         [](Mset& m, const Mset& s) { m.CH[4].RXF = s.CH[4].RXF; }},
+        {"TXF", [](Mset& m) { m.CH[15].TXF = 1000000; },
+         [](Mset& m, const Mset& s) { m.CH[15].TXF = s.CH[15].TXF; }},
+        {"THR", [](Mset& m) { m.CH[0].THR = 65535; }, nullptr},
+        {"PWR", [](Mset& m) { m.CH[2].PWR = 7; },
+         [](Mset& m, const Mset& s) { m.CH[2].PWR = s.CH[2].PWR; }},
+        {"VP1", [](Mset& m) { m.VP1 = 4294967295u; },
+         [](Mset& m, const Mset& s) { m.VP1 = s.VP1; }},
+        {"VP4", [](Mset& m) { m.VP4 = 99999999; }, [](Mset& m, const Mset& s) { m.VP4 = s.VP4; }},
+        {"IDB", [](Mset& m) { m.IDB = 65535; }, [](Mset& m, const Mset& s) { m.IDB = s.IDB; }},
+        {"MP", [](Mset& m) { m.MP = 255; }, [](Mset& m, const Mset& s) { m.MP = s.MP; }},
+        {"MP2", [](Mset& m) { m.MP2 = 9; }, [](Mset& m, const Mset& s) { m.MP2 = s.MP2; }},
+        {"PS", [](Mset& m) { m.PS = 255; }, [](Mset& m, const Mset& s) { m.PS = s.PS; }},
+        {"MOD", [](Mset& m) { m.MOD = 200; }, [](Mset& m, const Mset& s) { m.MOD = s.MOD; }},
+        {"GRSSI", [](Mset& m) { m.GRSSI = 65535; },
+         [](Mset& m, const Mset& s) { m.GRSSI = s.GRSSI; }},
+        {"GCH", [](Mset& m) { m.GCH = 250; }, [](Mset& m, const Mset& s) { m.GCH = s.GCH; }},
+        {"VMODE", [](Mset& m) { m.VMODE = 99; }, [](Mset& m, const Mset& s) { m.VMODE = s.VMODE; }},
+        {"GPWR", [](Mset& m) { m.GPWR = 7; }, [](Mset& m, const Mset& s) { m.GPWR = s.GPWR; }},
+        {"CHS1", [](Mset& m) { m.CHS1 = 40; },
+         [](Mset& m, const Mset& s) {
+             m.CHS1 = s.CHS1;
+             m.CHL1 = s.CHL1;
+         }},
+        {"CHS2", [](Mset& m) { m.CHS2 = 0; },
+         [](Mset& m, const Mset& s) {
+             m.CHS2 = s.CHS2;
+             m.CHL2 = s.CHL2;
+         }},
+        {"WT, HT, REP at their widest",
+         [](Mset& m) {
+             m.WT = 65535;
+             m.HT = 65535;
+             m.REP = 255;
+         },
+         nullptr},
+    };
+    std::mt19937 rng(11);
+    for (const Oversize& c : cases) {
+        for (int n = 0; n < 50; ++n) {
+            Mset source = randomValidImage(rng);
+            c.apply(source);
+            Mset parsed = throughPaneAndParser(settingsReport(source));
+            Mset expected = carriedOntoDefaults(source);
+            if (c.clear != nullptr) {
+                c.clear(parsed, source);  // this field degrades; the rest must not
+            }
+            ASSERT_EQ(parsed, expected) << c.name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace modem
