@@ -1,7 +1,109 @@
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "link/terminal_pane.h"
+#include "protocol/report_parser.h"
+#include "sim/modem_simulator.h"
 
 namespace modem::cli {
 
-void addReportCommands(CLI::App& /*app*/, Action& /*chosen*/, Streams /*io*/) {}
+namespace {
+
+struct ParseArgs {
+    std::string input;
+    bool raw = false;
+    std::optional<std::string> base;
+    std::optional<std::string> output;
+};
+
+// The whole file, or standard input for "-" so that a report can be piped in.
+std::optional<std::string> readAll(const std::string& name, Streams io) {
+    if (name == "-") {
+        return std::string(std::istreambuf_iterator<char>(std::cin), {});
+    }
+    std::ifstream in(name, std::ios::binary);
+    if (!in.is_open()) {
+        io.err << name << ": cannot open\n";
+        return std::nullopt;
+    }
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        io.err << name << ": cannot read\n";
+        return std::nullopt;
+    }
+    return text;
+}
+
+int runParseReport(const ParseArgs& args, Streams io) {
+    const auto input = readAll(args.input, io);
+    if (!input) {
+        return 1;
+    }
+    std::string paneText = *input;
+    if (args.raw) {
+        // Bytes as the modem sent them: the pane decides where they stand.
+        TerminalPane pane;
+        pane.appendBytes(
+            std::span(reinterpret_cast<const std::uint8_t*>(input->data()), input->size()));
+        paneText = pane.snapshot();
+    }
+    Mset mset = defaultSettings();
+    if (args.base && !readSettingsInput(*args.base, mset, io)) {
+        return 1;
+    }
+    if (!parseReport(paneText, mset)) {
+        io.err << args.input << ": no settings report (the text does not start with \"Modem\"); "
+               << "nothing copied\n";
+        return 1;
+    }
+    const std::optional<std::filesystem::path> out =
+        args.output ? std::optional<std::filesystem::path>(*args.output) : std::nullopt;
+    return writeSettingsOutput(mset, out, io);
+}
+
+int runReport(const std::string& input, Streams io) {
+    Mset mset;
+    if (!readSettingsInput(input, mset, io)) {
+        return 1;
+    }
+    io.out << settingsReport(mset);
+    io.out.flush();
+    return io.out ? 0 : 1;
+}
+
+}  // namespace
+
+void addReportCommands(CLI::App& app, Action& chosen, Streams io) {
+    {
+        auto args = std::make_shared<ParseArgs>();
+        auto* sub = app.add_subcommand(
+            "parse-report",
+            "Copy a settings report out of a pane's text, as \"Скопир.\" does; print the "
+            "settings as JSON, or write them with -o");
+        sub->add_option("file", args->input, "pane text, or - for standard input")->required();
+        sub->add_flag("--raw", args->raw,
+                      "the file holds the bytes as received; run them through a pane first");
+        sub->add_option("--base", args->base, "settings file the report is copied onto")
+            ->check(CLI::ExistingFile);
+        sub->add_option("-o,--output", args->output, "settings file to write");
+        sub->callback(
+            [args, &chosen, io] { chosen = [args, io] { return runParseReport(*args, io); }; });
+    }
+    {
+        auto input = std::make_shared<std::string>();
+        auto* sub = app.add_subcommand(
+            "report",
+            "Print the bytes the simulated modem sends for \"+view\" with a settings file");
+        sub->add_option("file", *input, "settings file (.cfg)")->required();
+        sub->callback(
+            [input, &chosen, io] { chosen = [input, io] { return runReport(*input, io); }; });
+    }
+}
 
 }  // namespace modem::cli
