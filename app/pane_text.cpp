@@ -8,6 +8,10 @@ namespace {
 
 constexpr char16_t controlPicturesBase = 0x2400;  // U+2400..U+241F for bytes 0x00..0x1F
 constexpr char16_t deletePicture = 0x2421;
+// 0x98 is the one byte code page 1251 leaves unassigned; shown as the
+// replacement character so that it comes back as itself, not as "?".
+constexpr unsigned char unassignedByte = 0x98;
+constexpr char16_t unassignedShown = 0xFFFD;
 
 bool isLineBreakAt(std::string_view bytes, std::size_t i) {
     return bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n';
@@ -34,11 +38,13 @@ QString bytesToDisplay(std::string_view bytes) {
     };
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
-        if (!isControl(b)) {
+        if (!isControl(b) && b != unassignedByte) {
             continue;
         }
         flushRun(i);
-        if (isLineBreakAt(bytes, i)) {
+        if (b == unassignedByte) {
+            out += QChar(unassignedShown);
+        } else if (isLineBreakAt(bytes, i)) {
             out += QLatin1Char('\n');
             ++i;
         } else {
@@ -71,6 +77,9 @@ std::string displayToBytes(const QString& text) {
         } else if (u == deletePicture) {
             flushRun();
             out += '\x7F';
+        } else if (u == unassignedShown) {
+            flushRun();
+            out += static_cast<char>(unassignedByte);
         } else {
             run += c;
         }

@@ -4,7 +4,8 @@
 // in a Unicode text widget, and how the widget's text comes back. A CR LF pair
 // is a line break; any other control byte, a lone CR or LF among them, is drawn
 // as its Control Pictures symbol so that the widget's lines are exactly the
-// text's own lines; bytes 0x80-0xFF are code page 1251.
+// text's own lines; bytes 0x80-0xFF are code page 1251 (its one unassigned
+// byte, 0x98, as U+FFFD), so every byte comes back as it went in.
 
 #include <QString>
 #include <cstddef>

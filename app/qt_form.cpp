@@ -12,18 +12,19 @@
 #include "app/pane_text.h"
 #include "link/terminal_pane.h"
 #include "ui/control_table.h"
-#include "ui/cp1251.h"
 
 namespace modem {
 
 namespace {
 
+// The same drawing of bytes as the multi-line fields, so that a field gives
+// back every byte it was given.
 QString toWidget(std::string_view cp1251) {
-    return QString::fromStdString(cp1251ToUtf8(cp1251));
+    return bytesToDisplay(cp1251);
 }
 
 std::string fromWidget(const QString& text) {
-    return utf8ToCp1251(text.toStdString());
+    return displayToBytes(text);
 }
 
 }  // namespace
@@ -41,7 +42,7 @@ std::string QtForm::textOf(int id) const {
     if (const auto* multi = qobject_cast<const QPlainTextEdit*>(widget)) {
         return displayToBytes(multi->toPlainText());
     }
-    return {};
+    return caption(id);  // a window's text is its caption
 }
 
 void QtForm::setTextOf(int id, const std::string& text) {
