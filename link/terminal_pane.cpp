@@ -162,7 +162,10 @@ void TerminalPane::recountLocked() {
 }
 
 std::function<void()> TerminalPane::changedLocked() {
-    m_changeCount.fetch_add(1, std::memory_order_release);
+    // Every writer holds the lock, so a plain store does; it spares the receive
+    // path a locked read-modify-write per byte.
+    m_changeCount.store(m_changeCount.load(std::memory_order_relaxed) + 1,
+                        std::memory_order_release);
     if (m_notificationPending || !m_listener) {
         return {};
     }
