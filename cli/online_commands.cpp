@@ -45,7 +45,10 @@ constexpr auto reportLimit = 5000ms;
 constexpr auto reportQuiet = 500ms;
 // After a command whose answer we do not need (the connect's "+cfge\r", an
 // upload), the line is let settle before the pane is cleared for a report, so
-// that a late answer cannot land in front of it. 20 ms is twenty byte times.
+// that a late answer cannot land in front of it: we wait a while for the answer
+// to begin, then until the line has been quiet for twenty byte times and the
+// answer's line has ended.
+constexpr auto settleFirstByte = 100ms;
 constexpr auto settleQuiet = 20ms;
 constexpr auto settleLimit = 300ms;
 // The close comes 100 ms after "+cfgd\r"; this only bounds a link that never closes.
@@ -144,6 +147,7 @@ public:
     [[nodiscard]] bool connect() {
         m_link->toggleConnection();
         if (m_link->state() == LinkState::Up) {
+            markSent();
             return true;
         }
         m_io.err << paneForTerminal(m_pane.snapshot());
@@ -198,7 +202,23 @@ public:
         }
     }
 
-    void settle() { (void)collect(nullptr, settleQuiet, settleLimit); }
+    // Notes that a command went out whose answer settle() lets pass.
+    void markSent() { m_changesAtSend = m_pane.changeCount(); }
+
+    void settle() {
+        const auto atSend = m_changesAtSend;
+        (void)collect([&](std::string_view) { return m_pane.changeCount() != atSend; },
+                      settleFirstByte, settleFirstByte);
+        if (m_pane.changeCount() == atSend) {
+            return;  // no answer at all
+        }
+        (void)collect(nullptr, settleQuiet, settleLimit);
+        // A pause inside an answer is no end of it: wait for its line to end.
+        if (!m_pane.snapshot().ends_with("\r\n")) {
+            (void)collect([](std::string_view text) { return text.ends_with("\r\n"); }, settleLimit,
+                          settleLimit);
+        }
+    }
 
     // Clears the pane, sends the read command and waits for the report.
     // Returns the time from the send to the complete report, or nothing.
@@ -227,6 +247,7 @@ private:
     FormModel m_form;
     std::unique_ptr<PortFinder> m_finder;
     std::unique_ptr<Link> m_link;  // last: destroyed first, before what it uses
+    std::uint64_t m_changesAtSend = 0;
 };
 
 std::string readCommandFor(std::optional<unsigned> profile) {
@@ -345,8 +366,12 @@ int runWrite(const WriteOptions& options, Streams io) {
         return 1;
     }
     uploadSettings(session.link(), mset);
+    session.markSent();
     if (options.store) {
+        // After the upload's answer, so the two answers do not interleave.
+        session.settle();
         (void)session.link().sendCommand(cmdSave(*options.store));
+        session.markSent();
     }
     int status = session.failures() == 0 ? 0 : 1;
     if (status == 0 && options.verify) {

@@ -1,0 +1,295 @@
+// modemctl's online subcommands, run in-process against modem-sim on a
+// pseudo-terminal (or an in-process fake modem where the simulator will not
+// misbehave).
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/mset_json.h"
+#include "online/fake_modem.h"
+#include "settings/mset.h"
+#include "settings/settings_file.h"
+#include "support/sim_process.h"
+#include "support/temp_dir.h"
+
+namespace modem::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+struct CtlRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CtlRun modemctl(std::vector<std::string> args) {
+    args.insert(args.begin(), "modemctl");
+    std::vector<const char*> argv;
+    for (const auto& a : args) {
+        argv.push_back(a.c_str());
+    }
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = cli::runModemctl(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {status, out.str(), err.str()};
+}
+
+Mset fromJson(const std::string& text) {
+    Mset m{};
+    const std::string problem = cli::msetFromJson(nlohmann::json::parse(text), m);
+    EXPECT_EQ(problem, "");
+    return m;
+}
+
+Mset siteSettings() {
+    Mset m = defaultSettings();
+    m.WT = 400;
+    m.REP = 3;
+    m.HT = 250;
+    m.CH[4].RXF = 156125;
+    m.CH[4].THR = 500;
+    m.VP2 = 115200;
+    return m;
+}
+
+void save(const std::filesystem::path& path, const Mset& m) {
+    ASSERT_TRUE(saveSettingsFile(path, m).ok) << path;
+}
+
+class OnlineCommands : public ::testing::Test {
+protected:
+    TempDir m_dir;
+    std::string m_profile1 = (m_dir / "profile1.cfg").string();
+    bool m_saved = [this] { return saveSettingsFile(m_profile1, siteSettings()).ok; }();
+    SimProcess m_sim{{"--baud", "0", "--profile1", m_profile1}};
+
+    CtlRun online(std::vector<std::string> args) {
+        args.push_back("--port");
+        args.push_back(m_sim.path());
+        return modemctl(std::move(args));
+    }
+};
+
+TEST_F(OnlineCommands, ReadPrintsTheModemsSettingsAsJson) {
+    ASSERT_TRUE(m_saved);
+    const CtlRun r = online({"read"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(fromJson(r.out), defaultSettings());
+    EXPECT_THAT(r.err, IsEmpty());
+}
+
+TEST_F(OnlineCommands, ReadAProfileOntoABaseIntoAFile) {
+    Mset base = defaultSettings();
+    base.RSDLY = 9;  // the report does not carry it: it comes from the base
+    base.MARK = 0xBEEF;
+    save(m_dir / "base.cfg", base);
+    const CtlRun r = online({"read", "--profile", "1", "--base", (m_dir / "base.cfg").string(),
+                             "-o", (m_dir / "out.cfg").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, IsEmpty());
+    Mset got{};
+    ASSERT_TRUE(loadSettingsFile(m_dir / "out.cfg", got).ok);
+    Mset expected = siteSettings();
+    expected.RSDLY = 9;
+    expected.MARK = 0xBEEF;
+    EXPECT_EQ(got, expected);
+}
+
+TEST_F(OnlineCommands, WriteVerifyReportsTheNormalisationAndTheModemHoldsTheSettings) {
+    Mset m = siteSettings();
+    m.IDB = 11;
+    m.IDTX1 = 0x101;
+    m.IDRX1 = 0x101;  // the form moves a receive id that equals the transmit id
+    m.BAND = 2;       // no control for it: the form gives 0
+    save(m_dir / "in.cfg", m);
+    const CtlRun w = online({"write", (m_dir / "in.cfg").string(), "--verify"});
+    ASSERT_EQ(w.status, 0) << w.err;
+    EXPECT_THAT(w.err, HasSubstr("IDRX1: 257 -> 258"));
+    EXPECT_THAT(w.err, HasSubstr("BAND: 2 -> 0"));
+    EXPECT_THAT(w.err, Not(HasSubstr("mismatch")));
+
+    const CtlRun r = online({"read"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Mset back = fromJson(r.out);
+    EXPECT_EQ(back.WT, 400);
+    EXPECT_EQ(back.IDRX1, 0x102U);
+    EXPECT_EQ(back.CH[4], m.CH[4]);
+}
+
+TEST_F(OnlineCommands, WriteStoreThenReadTheProfile) {
+    Mset m = defaultSettings();
+    m.WT = 777;
+    save(m_dir / "in.cfg", m);
+    const CtlRun w = online({"write", (m_dir / "in.cfg").string(), "--store", "0"});
+    ASSERT_EQ(w.status, 0) << w.err;
+    const CtlRun r = online({"read", "--profile", "0"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(fromJson(r.out).WT, 777);
+}
+
+TEST_F(OnlineCommands, SendPrintsTheModemsAnswer) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* answer;
+    };
+    const Case cases[] = {
+        {{"vers"}, "Version 2.07 (modem-sim)\n"},
+        {{"ch", "5"}, "VHF channel 05\n"},
+        {{"chk", "1"}, "MF channel 1 (2.130 MHz)\n"},
+        {{"sing", "50"}, "VHF tone 50 Hz\n"},
+        {{"t2pl"}, "MF power reduced\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"send", "--wait", "200"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(c.args.front());
+        const CtlRun r = online(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, c.answer);
+    }
+}
+
+TEST(SendRefusal, UnknownCommandsAndBadArgumentsAreRefusedBeforeConnecting) {
+    for (const std::vector<std::string> args : {std::vector<std::string>{"send", "bogus"},
+                                                {"send", "ch", "17"},
+                                                {"send", "vers", "1"},
+                                                {"send", "ch"},
+                                                {"send", "sing", "12345"}}) {
+        SCOPED_TRACE(args[1]);
+        auto withPort = args;
+        // A port that cannot open: a connect attempt would show in the message.
+        withPort.insert(withPort.end(), {"--port", "/nonexistent/tty"});
+        const CtlRun r = modemctl(withPort);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_THAT(r.out, IsEmpty());
+        EXPECT_THAT(r.err, Not(IsEmpty()));
+        EXPECT_THAT(r.err, Not(HasSubstr("connect")));
+    }
+}
+
+TEST(OnlineFailures, NoPortGivesExit1AndSaysWhy) {
+    TempDir dir;
+    for (const char* cmd : {"read", "send"}) {
+        SCOPED_TRACE(cmd);
+        std::vector<std::string> args{cmd, "--port", (dir / "no-such-tty").string()};
+        if (std::string(cmd) == "send") {
+            args.push_back("vers");
+        }
+        const CtlRun r = modemctl(args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_THAT(r.out, IsEmpty());
+        EXPECT_THAT(r.err, HasSubstr("can't connect to device"));
+    }
+}
+
+TEST(OnlineFailures, ASilentModemGivesNoReportAndExit1) {
+    FakeModem modem(FakeModem::Mode::Silent);
+    const CtlRun r = modemctl({"read", "--port", modem.path()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.out, IsEmpty());
+    EXPECT_THAT(r.err, HasSubstr("no settings report"));
+    // The read command did go out after the connect's "+cfge\r".
+    EXPECT_GE(modem.bytesReceived(), 12U);
+}
+
+TEST(OnlineFailures, VerifyListsEveryFieldTheModemDidNotTake) {
+    FakeModem modem(FakeModem::Mode::Answer, [](ModemSimulator& sim) {
+        Mset kept = sim.current();
+        kept.WT = 123;
+        kept.CH[5].THR = 77;
+        kept.RSDLY = 1;  // not in the report: cannot be seen, so not listed
+        sim.setCurrent(kept);
+    });
+    TempDir dir;
+    Mset m = siteSettings();
+    ASSERT_TRUE(saveSettingsFile(dir / "in.cfg", m).ok);
+    const CtlRun r =
+        modemctl({"write", (dir / "in.cfg").string(), "--verify", "--port", modem.path()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("mismatch WT: 400 -> 123"));
+    EXPECT_THAT(r.err, HasSubstr("mismatch CH[5].THR: 330 -> 77"));
+    EXPECT_THAT(r.err, Not(HasSubstr("RSDLY")));
+}
+
+// A sysfs tree as the kernel lays it out: class/tty/<name> links to the tty
+// under its device; a USB tty's `device` leads to the interface, whose parent
+// carries the identifiers.
+class FakeSysfs {
+public:
+    explicit FakeSysfs(const std::filesystem::path& root) : m_root(root) {}
+
+    void addUsbTty(const std::string& name, const std::string& vendor, const std::string& product,
+                   int device) {
+        const auto usb = m_root / "devices/pci0000:00/usb1" / ("1-" + std::to_string(device));
+        writeText(usb / "idVendor", vendor + "\n");
+        writeText(usb / "idProduct", product + "\n");
+        writeText(usb / "busnum", "1\n");
+        writeText(usb / "devnum", std::to_string(device) + "\n");
+        addTty(name, usb / ("1-" + std::to_string(device) + ":1.0"));
+    }
+    void addPlatformTty(const std::string& name) {
+        addTty(name, m_root / "devices/platform/serial8250");
+    }
+
+private:
+    static void writeText(const std::filesystem::path& file, const std::string& text) {
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file) << text;
+    }
+    void addTty(const std::string& name, const std::filesystem::path& parent) {
+        const auto tty = parent / "tty" / name;
+        writeText(tty / "uevent", "DEVNAME=" + name + "\n");
+        std::filesystem::create_directory_symlink(parent, tty / "device");
+        std::filesystem::create_directories(m_root / "class/tty");
+        std::filesystem::create_directory_symlink(tty, m_root / "class/tty" / name);
+    }
+    std::filesystem::path m_root;
+};
+
+TEST(Ports, ListsEveryPortWithItsUsbIdsAndMarksTheModem) {
+    TempDir dir;
+    FakeSysfs sys(dir.path());
+    sys.addPlatformTty("ttyS0");
+    sys.addUsbTty("ttyACM10", "1fc9", "2909", 5);
+    sys.addUsbTty("ttyACM2", "0403", "6001", 3);
+    sys.addUsbTty("ttyUSB0", "1FC9", "2909", 4);  // upper case matches too
+    const CtlRun r = modemctl({"ports", "--sysfs-root", dir.path().string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "/dev/ttyACM2  0403:6001\n"
+              "/dev/ttyACM10  1fc9:2909  modem\n"
+              "/dev/ttyS0\n"
+              "/dev/ttyUSB0  1FC9:2909  modem\n");
+}
+
+TEST(Ports, NoPortsIsNoError) {
+    TempDir dir;
+    const CtlRun r = modemctl({"ports", "--sysfs-root", dir.path().string()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.out, IsEmpty());
+    EXPECT_THAT(r.err, HasSubstr("no serial ports"));
+}
+
+TEST(Discovery, WithoutAModemReadSaysSoAndExits1) {
+    TempDir dir;
+    FakeSysfs sys(dir.path());
+    sys.addPlatformTty("ttyS0");
+    const CtlRun r = modemctl({"read", "--sysfs-root", dir.path().string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.out, IsEmpty());
+    EXPECT_THAT(r.err, HasSubstr("no device found"));
+    EXPECT_THAT(r.err, HasSubstr("can't connect to device"));
+}
+
+}  // namespace
+}  // namespace modem::test
