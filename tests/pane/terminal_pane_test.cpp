@@ -155,17 +155,6 @@ TEST(TerminalPane, OperatorMadeLongLinesAndExtraLinesAreLeftAlone) {
     EXPECT_EQ(text.substr(0, 7), "typed\r\n");
 }
 
-TEST(TerminalPane, ReplaceRangeClampsPositionsPastTheEnd) {
-    TerminalPane pane;
-    feed(pane, "hello");
-    pane.replaceRange(3, 100, "p!");
-    EXPECT_EQ(pane.snapshot(), "help!");
-    pane.replaceRange(50, 60, "?");
-    EXPECT_EQ(pane.snapshot(), "help!?");
-    pane.replaceRange(4, 2, "");  // end before start: an empty range
-    EXPECT_EQ(pane.snapshot(), "help!?");
-}
-
 // Random streams with edits and clears, compared against the obvious model: the
 // pane's incremental line count and last-line start must never drift.
 TEST(TerminalPane, MatchesTheReferenceModelOverRandomStreamsAndEdits) {

@@ -85,24 +85,10 @@ TEST(ModemSimulator, ProfilesAreIndependentOfEachOtherAndOfTheCurrentImage) {
     EXPECT_EQ(sim.receive(cmdVie1()).substr(0, 14), "Modem prof. 1\r");
 }
 
-TEST(ModemSimulator, AnswersEveryCommandOfTheSetAndRefusesOthers) {
+TEST(ModemSimulator, AnswersTestsWithALineAndRefusesWhatItDoesNotKnow) {
     ModemSimulator sim;
-    const std::vector<std::string> commands{
-        cmdTest(),     cmdVers(),      cmdPwrt(),       cmdTxmd(),       cmdTxmk(),
-        cmdVswr(),     cmdVswk(),      cmdRxmd(),       cmdRxmk(),       cmdRssi(),
-        cmdRssk(),     cmdT1ph(),      cmdT1pl(),       cmdT2ph(),       cmdT2pl(),
-        cmdChannel(1), cmdChannel(16), cmdMfChannel(0), cmdMfChannel(2), cmdSing("1000"),
-        cmdSink(""),   cmdCfge(),      cmdCfgd(),       cmdSave(0),      cmdSave(1)};
-    for (const std::string& c : commands) {
-        const std::string answer = sim.receive(c);
-        ASSERT_FALSE(answer.empty()) << c;
-        EXPECT_EQ(answer.back(), '\r') << c;
-        EXPECT_EQ(answer.find('\r'), answer.size() - 1) << "one line for " << c;
-        EXPECT_EQ(answer.find("ERR"), std::string::npos) << c;
-        EXPECT_FALSE(answer.starts_with("Modem")) << "only reports may look like one";
-    }
-    EXPECT_EQ(sim.receive(cmdSing("1000")), "VHF tone 1000 Hz\r");
-    EXPECT_EQ(sim.receive(cmdChannel(10)), "VHF channel 10\r");
+    EXPECT_EQ(sim.receive(cmdSing("1000") + cmdChannel(10) + cmdMfChannel(1)),
+              "VHF tone 1000 Hz\rVHF channel 10\rMF channel 1 (2.130 MHz)\r");
     for (const char* bad :
          {"+xyzw\r", "+ch17\r", "+ch5\r", "+chk3\r", "+sing12\r", "view\r", "\r"}) {
         EXPECT_EQ(sim.receive(std::string(bad)), "ERR unknown command\r") << bad;
