@@ -157,10 +157,9 @@ void Link::receiveLoop(SerialPort& port, std::uint64_t generation) {
         while (!m_stopRequested.load()) {
             const ReadResult got = port.read(buffer);
             if (got.status == ReadStatus::Data) {
-                for (std::size_t i = 0; i < got.count; ++i) {
-                    m_ctx.pane.appendChar(buffer[i]);
-                }
+                // Counted first, so whoever sees the bytes in the pane sees them counted.
                 m_bytesReceived.fetch_add(got.count, std::memory_order_relaxed);
+                m_ctx.pane.appendBytes(std::span(buffer).first(got.count));
                 if (got.count < buffer.size()) {
                     break;
                 }
