@@ -1,0 +1,246 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <time.h>
+
+#include <map>
+#include <thread>
+
+#include "link/discovery.h"
+#include "link/link.h"
+#include "link/serial_port.h"
+#include "pty_peer.h"
+#include "support/manual_timer.h"
+#include "support/queue_dispatcher.h"
+
+namespace modem {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+
+class CaptionForm : public Form {
+public:
+    void replaceText(int, std::size_t, std::string_view) override {}
+    std::string readText(int, std::size_t) const override { return {}; }
+    void setSelection(int, int) override {}
+    int selection(int) const override { return 0; }
+    void setCaption(int id, std::string_view text) override { m_captions[id] = text; }
+    std::string caption(int id) const override {
+        auto it = m_captions.find(id);
+        return it == m_captions.end() ? "Connect" : it->second;
+    }
+
+private:
+    std::map<int, std::string> m_captions;
+};
+
+class RecordingMessages : public MessageBox {
+public:
+    void show(std::string_view text, std::string_view caption, MessageIcon) override {
+        shown.push_back(std::string(caption) + ": " + std::string(text));
+    }
+    std::vector<std::string> shown;
+};
+
+// Everything a link needs, with the test as the user-interface thread.
+struct Rig {
+    explicit Rig(const std::string& path) : finder(path) { makeLink(); }
+    void makeLink() {
+        link = std::make_unique<Link>(LinkContext{pane, form, messages, timer, dispatcher, finder,
+                                                  [] { return makeSystemSerialPort(); }});
+    }
+    std::string caption() const { return form.caption(Link::connectButtonId); }
+
+    TerminalPane pane;
+    CaptionForm form;
+    RecordingMessages messages;
+    test::ManualTimer timer;
+    test::QueueDispatcher dispatcher;
+    FixedPortFinder finder;
+    test::PaneWatcher watcher{pane};
+    std::unique_ptr<Link> link;  // last, so it stops before the rest goes
+};
+
+double processCpuSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+TEST(LinkOverPty, ConnectLogsOpensRawAndSendsEnable) {
+    test::PtyPeer modem;
+    Rig rig(modem.path());
+    rig.link->toggleConnection();
+    EXPECT_EQ(rig.link->state(), LinkState::Up);
+    EXPECT_EQ(rig.caption(), "Disconnect");
+    EXPECT_EQ(rig.pane.snapshot(), "device found on " + modem.path() + "\r\ndevice connecting\r\n");
+    EXPECT_EQ(modem.read(6), "+cfge\r");
+    EXPECT_TRUE(rig.messages.shown.empty());
+
+    // Every byte value goes out unchanged: no output processing, no CR/LF mapping.
+    std::vector<std::uint8_t> all(256);
+    for (int i = 0; i < 256; ++i) {
+        all[i] = static_cast<std::uint8_t>(i);
+    }
+    EXPECT_EQ(rig.link->sendBytes(all), SendResult::Sent);
+    EXPECT_EQ(rig.link->sendCommand("+ch15\r"), SendResult::Sent);
+    EXPECT_EQ(modem.read(262), std::string(all.begin(), all.end()) + "+ch15\r");
+
+    // And every byte value comes in unchanged (no XON/XOFF, signals or CR
+    // mapping), placed in the pane as appendChar would place it.
+    rig.pane.clearTerminal();
+    TerminalPane expected;
+    for (int round = 0; round < 4; ++round) {
+        for (std::uint8_t b : all) {
+            expected.appendChar(b);
+        }
+        modem.write(std::string(all.begin(), all.end()));
+    }
+    EXPECT_TRUE(rig.watcher.waitFor([&](const std::string& s) { return s == expected.snapshot(); }))
+        << "pane holds " << rig.pane.snapshot().size() << " characters";
+    EXPECT_EQ(rig.link->bytesReceived(), 4u * 256u);
+}
+
+TEST(LinkOverPty, DisconnectPressedTwiceSendsTwiceClosesOnceAfterLateBytes) {
+    test::PtyPeer modem;
+    Rig rig(modem.path());
+    rig.link->toggleConnection();
+    ASSERT_EQ(modem.read(6), "+cfge\r");
+
+    rig.link->toggleConnection();
+    rig.link->toggleConnection();
+    EXPECT_EQ(modem.read(12), "+cfgd\r+cfgd\r");
+    EXPECT_EQ(rig.link->state(), LinkState::Closing);
+    EXPECT_EQ(rig.caption(), "Disconnect");
+    EXPECT_EQ(rig.timer.starts(), 2);
+    EXPECT_EQ(rig.timer.lastDelay(), 100ms);
+
+    // The modem's answer during the 100 ms still reaches the pane.
+    modem.write("OK\r");
+    ASSERT_TRUE(rig.watcher.waitForText("OK\r\n"));
+
+    EXPECT_TRUE(rig.timer.fire());
+    EXPECT_FALSE(rig.timer.fire());  // one close only
+    EXPECT_EQ(rig.link->state(), LinkState::Down);
+    EXPECT_EQ(rig.caption(), "Connect");
+    EXPECT_THAT(rig.pane.snapshot(), EndsWith("OK\r\ndevice disconnected\r\n"));
+    EXPECT_EQ(rig.link->sendCommand("+test\r"), SendResult::NotOpen);
+    EXPECT_TRUE(rig.messages.shown.empty());
+
+    // The port and its lock were released: another program may open it now.
+    auto other = makeSystemSerialPort();
+    EXPECT_TRUE(other->open(modem.path()).ok());
+}
+
+TEST(LinkOverPty, UnplugMidReportTakesTheLinkDownOnTheUiThreadWithoutSpinning) {
+    auto modem = std::make_unique<test::PtyPeer>();
+    Rig rig(modem->path());
+    rig.link->toggleConnection();
+    ASSERT_EQ(modem->read(6), "+cfge\r");
+    modem->write("Modem settings\rCH 01 155");
+    ASSERT_TRUE(rig.watcher.waitForText("CH 01 155"));
+
+    modem->closeMaster();
+    ASSERT_TRUE(rig.dispatcher.waitForTask(5s));
+    // Until the UI thread gets to it the link still looks up, but its receive
+    // thread has ended rather than spinning on the dead port.
+    const double before = processCpuSeconds();
+    std::this_thread::sleep_for(1s);
+    EXPECT_LT(processCpuSeconds() - before, 0.2);
+
+    rig.dispatcher.runPending();
+    EXPECT_EQ(rig.link->state(), LinkState::Down);
+    EXPECT_EQ(rig.caption(), "Connect");
+    EXPECT_THAT(rig.pane.snapshot(), EndsWith("CH 01 155device disconnected\r\n"));
+    EXPECT_TRUE(rig.messages.shown.empty());
+}
+
+TEST(LinkOverPty, StaleHangUpReportDoesNothing) {
+    auto first = std::make_unique<test::PtyPeer>();
+    Rig rig(first->path());
+    rig.link->toggleConnection();
+    first->closeMaster();
+    ASSERT_TRUE(rig.dispatcher.waitForTask(5s));
+
+    // The operator disconnects before the report is handled, then connects to
+    // another modem: the old report must not take the new link down.
+    EXPECT_EQ(rig.link->sendCommand("+cfgd\r"), SendResult::Failed);
+    rig.link->finishDisconnect();
+    test::PtyPeer second;
+    rig.finder = FixedPortFinder(second.path());
+    rig.link->toggleConnection();
+    ASSERT_EQ(rig.link->state(), LinkState::Up);
+    rig.dispatcher.runPending();
+    EXPECT_EQ(rig.link->state(), LinkState::Up);
+    EXPECT_EQ(second.read(6), "+cfge\r");
+
+    // Nor may it reach a link that is gone.
+    second.closeMaster();
+    ASSERT_TRUE(rig.dispatcher.waitForTask(5s));
+    rig.link.reset();
+    rig.dispatcher.runPending();
+    const std::string pane = rig.pane.snapshot();
+    EXPECT_EQ(pane.find("device disconnected"), pane.rfind("device disconnected"));
+}
+
+TEST(LinkOverPty, FailedConnectsLeaveTheLinkDown) {
+    test::PtyPeer modem;
+    auto holder = makeSystemSerialPort();
+    ASSERT_TRUE(holder->open(modem.path()).ok());
+
+    struct Case {
+        std::string path;
+        std::string message;
+    };
+    const Case cases[] = {
+        {modem.path(), "Error: can't connect to device"},  // held by another program
+        {"/nonexistent/ttyACM0", "Error: can't connect to device"},
+        {"", "Error: can't connect to device"},           // nothing found
+        {"/dev/null", "error: please reconnect device"},  // opens, but is no serial line
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        Rig rig(c.path);
+        rig.link->toggleConnection();
+        EXPECT_EQ(rig.link->state(), LinkState::Down);
+        EXPECT_EQ(rig.caption(), "Connect");
+        EXPECT_THAT(rig.messages.shown, ::testing::ElementsAre(c.message));
+        EXPECT_FALSE(rig.link->lastError().empty());
+        EXPECT_THAT(rig.pane.snapshot(), HasSubstr("device found on"));
+        EXPECT_EQ(rig.link->sendCommand("+test\r"), SendResult::NotOpen);
+    }
+    holder->close();
+    Rig rig(modem.path());
+    rig.link->toggleConnection();
+    EXPECT_EQ(rig.link->state(), LinkState::Up);
+}
+
+TEST(LinkOverPty, WriteThatCannotCompleteFailsAfterTheDeadlineWithOneMessage) {
+    test::PtyPeer modem;  // never reads: the line's buffers fill up
+    Rig rig(modem.path());
+    rig.link->toggleConnection();
+    const std::vector<std::uint8_t> big(1 << 20, 'x');
+    EXPECT_EQ(rig.link->sendBytes(big), SendResult::Failed);
+    EXPECT_THAT(rig.messages.shown, ::testing::ElementsAre("Error: Could not write to device"));
+    EXPECT_EQ(rig.link->state(), LinkState::Up);
+}
+
+TEST(LinkOverPty, ShutdownSendsNothingAndStopsReceiving) {
+    test::PtyPeer modem;
+    Rig rig(modem.path());
+    rig.link->toggleConnection();
+    ASSERT_EQ(modem.read(6), "+cfge\r");
+    rig.link->toggleConnection();  // Closing, timer running
+    ASSERT_EQ(modem.read(6), "+cfgd\r");
+    const std::string before = rig.pane.snapshot();
+    rig.link->shutdown();
+    EXPECT_FALSE(rig.link->connected());
+    EXPECT_FALSE(rig.timer.isActive());
+    EXPECT_EQ(modem.read(1, 200ms), "");
+    EXPECT_EQ(rig.pane.snapshot(), before);
+}
+
+}  // namespace
+}  // namespace modem

@@ -1,0 +1,125 @@
+#pragma once
+
+// The far end of a pseudo-terminal: the test plays the modem on the master side
+// while the code under test opens the terminal side by its path.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "link/terminal_pane.h"
+
+namespace modem::test {
+
+class PtyPeer {
+public:
+    PtyPeer() {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
+            throw std::runtime_error("no pseudo-terminal");
+        }
+        m_path = ::ptsname(m_master);
+    }
+    ~PtyPeer() { closeMaster(); }
+    PtyPeer(const PtyPeer&) = delete;
+    PtyPeer& operator=(const PtyPeer&) = delete;
+
+    [[nodiscard]] const std::string& path() const { return m_path; }
+
+    void write(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(m_master, bytes.data(), bytes.size());
+            if (n < 0) {
+                throw std::runtime_error("write to pseudo-terminal failed");
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
+
+    // Reads until `count` bytes have come or the line has been quiet for
+    // `quiet`; returns what came.
+    std::string read(std::size_t count,
+                     std::chrono::milliseconds quiet = std::chrono::milliseconds(5000)) {
+        std::string got;
+        char buffer[4096];
+        while (got.size() < count) {
+            pollfd p{m_master, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(quiet.count())) <= 0 || (p.revents & POLLIN) == 0) {
+                break;
+            }
+            const ssize_t n = ::read(m_master, buffer, std::min(sizeof buffer, count - got.size()));
+            if (n <= 0) {
+                break;
+            }
+            got.append(buffer, static_cast<std::size_t>(n));
+        }
+        return got;
+    }
+
+    // The modem unplugged: the terminal side sees a hang-up.
+    void closeMaster() {
+        if (m_master >= 0) {
+            ::close(m_master);
+            m_master = -1;
+        }
+    }
+
+private:
+    int m_master = -1;
+    std::string m_path;
+};
+
+// Waits, without polling, until the pane's text satisfies a condition.
+class PaneWatcher {
+public:
+    explicit PaneWatcher(TerminalPane& pane) : m_pane(pane) {
+        m_pane.setChangeListener([this] {
+            {
+                std::lock_guard lock(m_mutex);
+                ++m_changes;
+            }
+            m_cv.notify_all();
+        });
+    }
+    ~PaneWatcher() { m_pane.setChangeListener(nullptr); }
+    PaneWatcher(const PaneWatcher&) = delete;
+    PaneWatcher& operator=(const PaneWatcher&) = delete;
+
+    template <typename Predicate>
+    bool waitFor(Predicate done, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+        const auto until = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            m_pane.takeNotification();
+            std::unique_lock lock(m_mutex);
+            const auto seen = m_changes;
+            lock.unlock();
+            if (done(m_pane.snapshot())) {
+                return true;
+            }
+            lock.lock();
+            if (!m_cv.wait_until(lock, until, [&] { return m_changes != seen; })) {
+                return false;
+            }
+        }
+    }
+
+    bool waitForText(std::string_view text) {
+        return waitFor([&](const std::string& s) { return s.find(text) != std::string::npos; });
+    }
+
+private:
+    TerminalPane& m_pane;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    unsigned long m_changes = 0;
+};
+
+}  // namespace modem::test
