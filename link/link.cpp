@@ -160,9 +160,8 @@ void Link::receiveLoop(SerialPort& port, std::uint64_t generation) {
                 // Counted first, so whoever sees the bytes in the pane sees them counted.
                 m_bytesReceived.fetch_add(got.count, std::memory_order_relaxed);
                 m_ctx.pane.appendBytes(std::span(buffer).first(got.count));
-                if (got.count < buffer.size()) {
-                    break;
-                }
+                // Read again before waiting: under a steady stream more has
+                // come meanwhile, and a wait per chunk would double the calls.
                 continue;
             }
             if (got.status == ReadStatus::HangUp) {
