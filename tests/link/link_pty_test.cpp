@@ -1,15 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <time.h>
-
-#include <map>
 #include <thread>
 
 #include "link/discovery.h"
 #include "link/link.h"
 #include "link/serial_port.h"
-#include "pty_peer.h"
+#include "link_test_helpers.h"
 #include "support/manual_timer.h"
 #include "support/queue_dispatcher.h"
 
@@ -19,22 +16,6 @@ namespace {
 using namespace std::chrono_literals;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
-
-class CaptionForm : public Form {
-public:
-    void replaceText(int, std::size_t, std::string_view) override {}
-    std::string readText(int, std::size_t) const override { return {}; }
-    void setSelection(int, int) override {}
-    int selection(int) const override { return 0; }
-    void setCaption(int id, std::string_view text) override { m_captions[id] = text; }
-    std::string caption(int id) const override {
-        auto it = m_captions.find(id);
-        return it == m_captions.end() ? "Connect" : it->second;
-    }
-
-private:
-    std::map<int, std::string> m_captions;
-};
 
 class RecordingMessages : public MessageBox {
 public:
@@ -54,7 +35,7 @@ struct Rig {
     std::string caption() const { return form.caption(Link::connectButtonId); }
 
     TerminalPane pane;
-    CaptionForm form;
+    test::CaptionForm form;
     RecordingMessages messages;
     test::ManualTimer timer;
     test::QueueDispatcher dispatcher;
@@ -62,12 +43,6 @@ struct Rig {
     test::PaneWatcher watcher{pane};
     std::unique_ptr<Link> link;  // last, so it stops before the rest goes
 };
-
-double processCpuSeconds() {
-    timespec t{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 TEST(LinkOverPty, ConnectLogsOpensRawAndSendsEnable) {
     test::PtyPeer modem;
@@ -146,9 +121,9 @@ TEST(LinkOverPty, UnplugMidReportTakesTheLinkDownOnTheUiThreadWithoutSpinning) {
     ASSERT_TRUE(rig.dispatcher.waitForTask(5s));
     // Until the UI thread gets to it the link still looks up, but its receive
     // thread has ended rather than spinning on the dead port.
-    const double before = processCpuSeconds();
+    const double before = test::processCpuSeconds();
     std::this_thread::sleep_for(1s);
-    EXPECT_LT(processCpuSeconds() - before, 0.2);
+    EXPECT_LT(test::processCpuSeconds() - before, 0.2);
 
     rig.dispatcher.runPending();
     EXPECT_EQ(rig.link->state(), LinkState::Down);

@@ -1,21 +1,25 @@
 #pragma once
 
-// The far end of a pseudo-terminal: the test plays the modem on the master side
-// while the code under test opens the terminal side by its path.
+// Helpers for the link's tests: the far end of a pseudo-terminal, on which the
+// test plays the modem while the link opens the terminal side by its path; a
+// watcher that waits for the pane's text; a form that keeps only captions.
 
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "link/terminal_pane.h"
+#include "ui/form.h"
 
 namespace modem::test {
 
@@ -121,5 +125,27 @@ private:
     std::condition_variable m_cv;
     unsigned long m_changes = 0;
 };
+
+class CaptionForm : public Form {
+public:
+    void replaceText(int, std::size_t, std::string_view) override {}
+    std::string readText(int, std::size_t) const override { return {}; }
+    void setSelection(int, int) override {}
+    int selection(int) const override { return 0; }
+    void setCaption(int id, std::string_view text) override { m_captions[id] = text; }
+    std::string caption(int id) const override {
+        auto it = m_captions.find(id);
+        return it == m_captions.end() ? "Connect" : it->second;
+    }
+
+private:
+    std::map<int, std::string> m_captions;
+};
+
+inline double processCpuSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
 
 }  // namespace modem::test
