@@ -26,6 +26,8 @@ public:
     [[nodiscard]] std::string readText(int id, std::size_t maxCount) const override;
     void setSelection(int id, int index) override;
     [[nodiscard]] int selection(int id) const override;
+    // The whole text of any control but a list, as a window text is set: no
+    // limit applies.
     void setCaption(int id, std::string_view text) override;
     [[nodiscard]] std::string caption(int id) const override;
 

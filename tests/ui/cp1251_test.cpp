@@ -69,12 +69,5 @@ TEST(Cp1251, UnmappableAndMalformedInputBecomesOneQuestionMarkEach) {
     }
 }
 
-TEST(Cp1251, ConvertsTheDialogCaption) {
-    const std::string caption = "Программа ЗУЛК";
-    const std::string cp = utf8ToCp1251(caption);
-    EXPECT_EQ(cp.size(), 14u);  // one byte per letter
-    EXPECT_EQ(cp1251ToUtf8(cp), caption);
-}
-
 }  // namespace
 }  // namespace modem

@@ -60,15 +60,6 @@ TEST(FormModel, ReplaceTextClearsThenInsertsCutAtTheLimit) {
     }
 }
 
-TEST(FormModel, ReadTextGivesAtMostMaxCountCharacters) {
-    FormModel form;
-    form.setCaption(ids::idTx1Field, "123456789abcdef");
-    EXPECT_EQ(form.readText(ids::idTx1Field, 11), "123456789ab");
-    EXPECT_EQ(form.readText(ids::idTx1Field, 100), "123456789abcdef");
-    EXPECT_EQ(form.readText(ids::idTx1Field, 0), "");
-    EXPECT_EQ(form.readText(12345, 10), "");
-}
-
 TEST(FormModel, SelectionOutsideTheItemsClearsIt) {
     FormModel form;
     const struct {
@@ -108,14 +99,6 @@ TEST(FormModel, OperatorEditsRespectLimitAndDigitsOnly) {
     EXPECT_FALSE(form.setText(ids::connectButton, "x"));
     EXPECT_FALSE(form.setText(ids::modList, "x"));
     EXPECT_FALSE(form.setText(ids::absentBandList, "x"));
-}
-
-TEST(FormModel, ButtonCaptionAlternates) {
-    FormModel form;
-    EXPECT_EQ(form.caption(ids::connectButton), "Connect");
-    form.setCaption(ids::connectButton, "Disconnect");
-    EXPECT_EQ(form.caption(ids::connectButton), "Disconnect");
-    EXPECT_EQ(form.caption(ids::absentBandList), "");
 }
 
 }  // namespace
