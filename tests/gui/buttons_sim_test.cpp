@@ -1,0 +1,369 @@
+// Every button of the dialog through its chain, against modem-sim on a
+// pseudo-terminal: what reaches the modem is read back from modem-sim's
+// traffic log, what comes back is checked in the pane, the form and the image.
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "app/configurator.h"
+#include "app/main_dialog.h"
+#include "app/modemcfg.h"
+#include "link/discovery.h"
+#include "link/link.h"
+#include "protocol/commands.h"
+#include "settings/mset.h"
+#include "sim/modem_simulator.h"
+#include "support/manual_timer.h"
+#include "support/queue_dispatcher.h"
+#include "support/recording_message_box.h"
+#include "support/scripted_file_chooser.h"
+#include "support/sim_process.h"
+#include "support/temp_dir.h"
+#include "ui/button_actions.h"
+#include "ui/control_table.h"
+#include "ui/form_init.h"
+#include "ui/form_model.h"
+
+using namespace modem;
+
+namespace {
+
+constexpr int replyTimeoutMs = 20000;  // a paced report is about a second at 9600 bit/s
+
+// The bytes modem-sim received, from the "<<" records of its log.
+std::string receivedBySim(const std::filesystem::path& log) {
+    std::ifstream in(log);
+    std::string line;
+    std::string bytes;
+    while (std::getline(in, line)) {
+        const std::size_t at = line.find(" << ");
+        if (at == std::string::npos) {
+            continue;
+        }
+        const std::string escaped = line.substr(at + 4);
+        for (std::size_t i = 0; i < escaped.size(); ++i) {
+            if (escaped[i] != '\\' || i + 1 >= escaped.size()) {
+                bytes += escaped[i];
+                continue;
+            }
+            const char next = escaped[++i];
+            if (next == 'r') {
+                bytes += '\r';
+            } else if (next == 'n') {
+                bytes += '\n';
+            } else if (next == 'x' && i + 2 < escaped.size()) {
+                bytes += static_cast<char>(std::stoi(escaped.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                bytes += next;
+            }
+        }
+    }
+    return bytes;
+}
+
+// What the pane holds after `report` arrived into an empty pane.
+std::string paneAfter(const std::string& report) {
+    TerminalPane pane;
+    for (const char c : report) {
+        pane.appendChar(static_cast<unsigned char>(c));
+    }
+    return pane.snapshot();
+}
+
+bool endsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::string imageBytes(const Mset& mset) {
+    const MsetImage image = toImage(mset);
+    return std::string(image.begin(), image.end());
+}
+
+// modem-sim with a log, and a configurator connected to nothing yet.
+struct Rig {
+    explicit Rig(const std::string& baud = "0")
+        : sim({"--baud", baud, "--log", (dir / "traffic.log").string()}),
+          configurator(ConfiguratorSeams{std::make_unique<FixedPortFinder>(sim.path()),
+                                         makeSystemSerialPort, &messages, &files}) {
+        configurator.show();
+    }
+
+    void press(int id) {
+        qobject_cast<QAbstractButton*>(configurator.dialog().control(id))->click();
+    }
+    void select(int id, int index) {
+        qobject_cast<QComboBox*>(configurator.dialog().control(id))->setCurrentIndex(index);
+    }
+    [[nodiscard]] int selected(int id) {
+        return qobject_cast<QComboBox*>(configurator.dialog().control(id))->currentIndex();
+    }
+    void type(int id, const QString& text) {
+        auto* edit = qobject_cast<QLineEdit*>(configurator.dialog().control(id));
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+    }
+    [[nodiscard]] QString caption(int id) {
+        return qobject_cast<QAbstractButton*>(configurator.dialog().control(id))->text();
+    }
+    [[nodiscard]] std::string received() const { return receivedBySim(dir / "traffic.log"); }
+    [[nodiscard]] std::string pane() { return configurator.pane().snapshot(); }
+
+    test::TempDir dir;
+    test::SimProcess sim;
+    test::RecordingMessageBox messages;
+    test::ScriptedFileChooser files;
+    Configurator configurator;
+};
+
+// The in-memory model with the same chain, for comparing what the dialog shows.
+struct ModelRig {
+    ModelRig()
+        : link(LinkContext{pane, form, messages, timer, dispatcher, finder, makeSystemSerialPort}),
+          actions{mset, form, pane, link, files, messages} {
+        initialiseForm(form, mset);
+    }
+    Mset mset;
+    FormModel form;
+    TerminalPane pane;
+    test::RecordingMessageBox messages;
+    test::ScriptedFileChooser files;
+    test::ManualTimer timer;
+    test::QueueDispatcher dispatcher;
+    FixedPortFinder finder{"/nonexistent/tty"};
+    Link link;
+    ActionContext actions;
+};
+
+}  // namespace
+
+// Connects `rig` and waits for the modem's answer, so that later clears of the
+// pane cannot race with it.
+#define CONNECT(rig)                                                                               \
+    do {                                                                                           \
+        (rig).press(ids::connectButton);                                                           \
+        QCOMPARE((rig).caption(ids::connectButton), QStringLiteral("Disconnect"));                 \
+        QTRY_VERIFY_WITH_TIMEOUT((rig).pane().find("Config mode on") != std::string::npos, 10000); \
+    } while (false)
+
+class ButtonsSimTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { applyDialogStyle(); }
+
+    void connectReadCopyAndDisconnect() {
+        Rig rig("9600");  // paced as the real line, so the report trickles in
+        CONNECT(rig);
+        const std::string& port = rig.sim.path();
+        QVERIFY(rig.pane().find("device found on " + port + "\r\ndevice connecting\r\n") !=
+                std::string::npos);
+        QTRY_COMPARE(rig.received(), std::string("+cfge\r"));
+
+        // The modem holds other settings than the form shows.
+        rig.select(ids::vp1List, 3);
+        rig.press(ids::writeSettingsButton);
+        const Mset modemSettings = rig.configurator.mset();
+        rig.select(ids::vp1List, 0);
+        rig.select(ids::psList, 0);
+
+        rig.press(ids::readSettingsButton);
+        const std::string expected = paneAfter(settingsReport(modemSettings));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.pane(), expected, replyTimeoutMs);
+        QVERIFY(endsWith(rig.received(), "+view\r"));
+        // The widget draws what the model holds.
+        auto* paneWidget =
+            qobject_cast<QPlainTextEdit*>(rig.configurator.dialog().control(ids::terminalPane));
+        QTRY_COMPARE(paneWidget->document()->blockCount(),
+                     static_cast<int>(std::count(expected.begin(), expected.end(), '\n')) + 1);
+
+        rig.press(ids::copyReportButton);
+        QVERIFY(rig.configurator.mset() == modemSettings);
+        QCOMPARE(rig.selected(ids::vp1List), 3);
+        ModelRig model;
+        model.mset = modemSettings;
+        copyReport(model.actions);  // an empty pane: the form is rewritten from the image
+        for (const ControlSpec& spec : dialogControls()) {
+            QVERIFY2(rig.configurator.form().readText(spec.id, 1000) ==
+                             model.form.readText(spec.id, 1000) ||
+                         spec.kind == ControlKind::Label || spec.kind == ControlKind::LeftLabel ||
+                         spec.id == ids::terminalPane || spec.id == ids::connectButton,
+                     qPrintable(QString::number(spec.id)));
+            QCOMPARE(rig.configurator.form().selection(spec.id), model.form.selection(spec.id));
+        }
+
+        rig.press(ids::connectButton);
+        QCOMPARE(rig.caption(ids::connectButton), QStringLiteral("Disconnect"));  // until timer 1
+        QTRY_COMPARE(rig.caption(ids::connectButton), QStringLiteral("Connect"));
+        QVERIFY(endsWith(rig.pane(), "device disconnected\r\n"));
+        QCOMPARE(rig.configurator.link().state(), LinkState::Down);
+        QTRY_VERIFY(endsWith(rig.received(), "+cfgd\r"));
+        QVERIFY(rig.messages.empty());
+    }
+
+    void writeStoreAndReadProfiles() {
+        Rig rig;
+        CONNECT(rig);
+        rig.type(ids::wtField, QStringLiteral("300"));
+        rig.select(ids::vp2List, 2);
+        rig.select(ids::gchList, 2);
+        rig.press(ids::writeSettingsButton);
+        const Mset written = rig.configurator.mset();
+        QCOMPARE(written.WT, std::uint16_t{300});
+        QCOMPARE(written.GCH, std::uint8_t{2});
+        QTRY_VERIFY(endsWith(rig.received(), "+cfwr\r" + imageBytes(written)));
+
+        rig.select(ids::profileList, 1);
+        rig.press(ids::storeProfileButton);
+        QTRY_VERIFY(endsWith(rig.received(), "+sav1\r"));
+
+        // Profile 1 now holds what was written, profile 0 still the defaults.
+        rig.select(ids::gchList, 0);
+        rig.press(ids::readProfileButton);
+        QTRY_VERIFY(endsWith(rig.received(), "+vie1\r"));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            rig.pane(), paneAfter(settingsReport(written, ReportSource::Profile1)), replyTimeoutMs);
+        rig.press(ids::copyReportButton);
+        QVERIFY(rig.configurator.mset() == written);
+        QCOMPARE(rig.selected(ids::gchList), 2);
+
+        rig.select(ids::profileList, 0);
+        rig.press(ids::readProfileButton);
+        QTRY_VERIFY(endsWith(rig.received(), "+vie0\r"));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            rig.pane(), paneAfter(settingsReport(defaultSettings(), ReportSource::Profile0)),
+            replyTimeoutMs);
+        rig.press(ids::copyReportButton);
+        QVERIFY(rig.configurator.mset() == defaultSettings());
+    }
+
+    void checkNormalisesLikeTheModelAndSendsNothing() {
+        Rig rig;
+        CONNECT(rig);
+        QTRY_COMPARE(rig.received(), std::string("+cfge\r"));
+        ModelRig model;
+        const struct {
+            int id;
+            const char* typed;
+        } edits[] = {{ids::wtField, "999"},          {ids::repField, "9"},
+                     {ids::oddPathField, "5-1-16"},  {ids::evenPathField, "x"},
+                     {ids::idRx1Field, "FFFFFFFFF"}, {ids::rsdlyField, "7"}};
+        for (const auto& edit : edits) {
+            rig.type(edit.id, QString::fromLatin1(edit.typed));
+            QVERIFY(model.form.setText(edit.id, edit.typed));
+        }
+        auto* table =
+            qobject_cast<QPlainTextEdit*>(rig.configurator.dialog().control(ids::channelTable));
+        table->setPlainText(QStringLiteral("01-r150.000-t170.500s2000pLo\n7"));
+        QVERIFY(model.form.setText(ids::channelTable, "01-r150.000-t170.500s2000pLo\r\n7"));
+
+        rig.press(ids::checkButton);
+        checkSettings(model.actions);
+        QVERIFY(rig.configurator.mset() == model.mset);
+        for (const ControlSpec& spec : dialogControls()) {
+            if (spec.kind == ControlKind::Label || spec.kind == ControlKind::LeftLabel ||
+                spec.id == ids::terminalPane || spec.id == ids::connectButton) {
+                continue;  // texts not of the form; the caption says "Disconnect" here
+            }
+            QVERIFY2(rig.configurator.form().readText(spec.id, 1000) ==
+                         model.form.readText(spec.id, 1000),
+                     qPrintable(QString::number(spec.id)));
+        }
+        QCOMPARE(rig.received(), std::string("+cfge\r"));
+    }
+
+    void everyTestButtonSendsItsCommand() {
+        Rig rig;
+        CONNECT(rig);
+        QTRY_COMPARE(rig.received(), std::string("+cfge\r"));
+        rig.select(ids::vhfTestChannelList, 4);
+        rig.select(ids::mfTestChannelList, 2);
+        rig.type(ids::mfToneField, QStringLiteral("2500"));
+        const struct {
+            int id;
+            std::string command;
+        } presses[] = {
+            {4015, cmdTest()}, {4028, cmdVers()}, {4055, cmdPwrt()},       {4020, cmdChannel(5)},
+            {4027, cmdTxmd()}, {4054, cmdVswr()}, {4022, cmdSing("1000")}, {4026, cmdRxmd()},
+            {4016, cmdRssi()}, {4098, cmdT1ph()}, {4097, cmdT1pl()},       {4014, cmdMfChannel(2)},
+            {4092, cmdTxmk()}, {4093, cmdVswk()}, {4089, cmdSink("2500")}, {4091, cmdRxmk()},
+            {4071, cmdRssk()}, {4100, cmdT2ph()}, {4099, cmdT2pl()},
+        };
+        std::string expected = "+cfge\r";
+        for (const auto& press : presses) {
+            rig.press(press.id);
+            expected += press.command;
+        }
+        QTRY_COMPARE(rig.received(), expected);
+        QVERIFY(rig.messages.empty());
+    }
+
+    void saveAndOpenFilesWithTheChooser() {
+        Rig rig;
+        const std::filesystem::path file = rig.dir / "settings.cfg";
+        rig.select(ids::vp3List, 2);
+        rig.type(ids::htField, QStringLiteral("42"));
+        rig.files.answer(file);
+        rig.press(ids::saveFileButton);
+        const Mset saved = rig.configurator.mset();
+        QCOMPARE(saved.HT, std::uint16_t{42});
+        std::ifstream in(file, std::ios::binary);
+        const std::string content((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+        QCOMPARE(content.size(), std::size_t{1024});
+        QCOMPARE(content.substr(0, msetsize), imageBytes(saved));
+        QCOMPARE(content.substr(msetsize), std::string(1024 - msetsize, '\0'));
+
+        rig.select(ids::vp3List, 0);
+        rig.type(ids::htField, QStringLiteral("7"));
+        rig.files.answer(file);
+        rig.press(ids::openFileButton);
+        QCOMPARE(rig.selected(ids::vp3List), 2);
+        QCOMPARE(qobject_cast<QLineEdit*>(rig.configurator.dialog().control(ids::htField))->text(),
+                 QStringLiteral("42"));
+
+        // Cancelled: no error, and the form is shown from the unchanged image.
+        rig.select(ids::vp3List, 1);
+        rig.press(ids::openFileButton);
+        QVERIFY(rig.messages.empty());
+        QCOMPARE(rig.selected(ids::vp3List), 2);
+        QCOMPARE(rig.files.asked(),
+                 (std::vector<FileDialogKind>{FileDialogKind::Save, FileDialogKind::Load,
+                                              FileDialogKind::Load}));
+        QCOMPARE(rig.received(), std::string());  // files are no business of the modem
+    }
+
+    void closingWhileConnectedSendsNothingAndExitsWithZero() {
+        test::TempDir dir;
+        const std::filesystem::path log = dir / "traffic.log";
+        test::SimProcess sim({"--baud", "0", "--log", log.string()});
+        StartOptions options;
+        options.source = PortSource::Fixed;
+        options.port = sim.path();
+        bool wasConnected = false;
+        const int code = runModemcfg(options, [&](MainDialog& dialog) {
+            qobject_cast<QAbstractButton*>(dialog.control(ids::connectButton))->click();
+            wasConnected =
+                qobject_cast<QAbstractButton*>(dialog.control(ids::connectButton))->text() ==
+                QStringLiteral("Disconnect");
+            dialog.close();
+        });
+        QCOMPARE(code, 0);
+        QVERIFY(wasConnected);
+        sim.stop();  // everything it received is in the log now
+        QCOMPARE(receivedBySim(log), std::string("+cfge\r"));
+    }
+};
+
+QTEST_MAIN(ButtonsSimTest)
+#include "buttons_sim_test.moc"
