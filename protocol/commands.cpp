@@ -19,7 +19,7 @@ std::string frame(std::string_view mnemonic) {
 
 // `digits` decimal digits of `value`, zero-padded; callers keep value in range.
 std::string withNumber(std::string_view mnemonic, unsigned value, int digits) {
-    char buf[8];
+    char buf[24];
     std::snprintf(buf, sizeof buf, "%0*u", digits, value);
     return frame(std::string(mnemonic) + buf);
 }

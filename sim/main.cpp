@@ -290,10 +290,14 @@ int serve(const Options& options) {
     char buf[4096];
     for (;;) {
         pollfd fds[2] = {{signals.get(), POLLIN, 0}, {pty->master.get(), POLLIN, 0}};
-        if (!out.empty() && !out.due().empty()) {
+        // Bytes already due wait for the terminal to take them (POLLOUT), not for a
+        // timeout: with nobody reading, a zero timeout would spin.
+        std::optional<timespec> wait;
+        if (!out.due().empty()) {
             fds[1].events |= POLLOUT;
+        } else {
+            wait = out.untilNext();
         }
-        const std::optional<timespec> wait = out.untilNext();
         const int ready = ::ppoll(fds, 2, wait ? &*wait : nullptr, nullptr);
         if (ready < 0 && errno != EINTR) {
             std::cerr << "modem-sim: " << systemError("poll") << '\n';
@@ -333,7 +337,7 @@ int serve(const Options& options) {
         }
 
         const std::string_view due = out.due();
-        if (!due.empty()) {
+        if (!due.empty() && (fds[1].revents & POLLOUT) != 0) {
             const ssize_t n = ::write(pty->master.get(), due.data(), due.size());
             if (n > 0) {
                 log.record(">>", due.substr(0, static_cast<std::size_t>(n)));

@@ -48,7 +48,7 @@ public:
         put(column, std::to_string(std::min(value, widest - 1)));
     }
     void hex8(std::size_t column, std::uint32_t value) {
-        char buf[9];
+        char buf[16];
         std::snprintf(buf, sizeof buf, "%08X", static_cast<unsigned>(value));
         put(column, buf);
     }
@@ -64,7 +64,7 @@ private:
 // MMM.kkk; frequencies of 1000 MHz and more do not fit the three MHz columns.
 std::string frequency(std::uint32_t kHz) {
     const std::uint32_t shown = std::min<std::uint32_t>(kHz, 999999);
-    char buf[8];
+    char buf[16];
     std::snprintf(buf, sizeof buf, "%03u.%03u", static_cast<unsigned>(shown / 1000),
                   static_cast<unsigned>(shown % 1000));
     return buf;
@@ -85,7 +85,7 @@ std::string pathList(std::uint16_t length, std::uint32_t packed) {
             s += '-';
         }
         const unsigned channel = ((packed >> (4 * (7 - k))) & 0xFu) + 1;
-        char buf[3];
+        char buf[16];
         std::snprintf(buf, sizeof buf, "%02u", channel);
         s += buf;
     }
@@ -117,7 +117,7 @@ std::string settingsReport(const Mset& m, ReportSource source) {
     for (std::size_t i = 0; i < channelCount; ++i) {
         const ChannelEntry& ch = m.CH[i];
         Line row(49);
-        char label[9];
+        char label[24];
         std::snprintf(label, sizeof label, "Ch%02u Rx ", static_cast<unsigned>(i + 1));
         row.put(0, label);
         row.put(8, frequency(ch.RXF));
