@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <random>
 
 namespace modem {
 namespace {
@@ -11,24 +10,6 @@ namespace {
 using cli::msetFromJson;
 using cli::msetToJson;
 using nlohmann::json;
-
-Mset randomSettings(std::mt19937& rng) {
-    MsetImage img;
-    for (auto& b : img)
-        b = static_cast<std::uint8_t>(rng());
-    return fromImage(img);
-}
-
-TEST(MsetJson, AnyImageSurvivesExportAndImportThroughText) {
-    std::mt19937 rng(4660);
-    for (int n = 0; n < 3000; ++n) {
-        const Mset original = randomSettings(rng);
-        Mset back;
-        const std::string refusal = msetFromJson(json::parse(msetToJson(original).dump()), back);
-        ASSERT_EQ(refusal, "") << "image " << n;
-        ASSERT_EQ(toImage(back), toImage(original)) << "image " << n;
-    }
-}
 
 TEST(MsetJson, ValuesAtTheTopOfEachWidthAreAccepted) {
     json j = msetToJson(defaultSettings());

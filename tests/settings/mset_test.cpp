@@ -39,7 +39,8 @@ TEST(MsetImage, EveryImageSurvivesARoundTripByteForByte) {
     std::uniform_int_distribution<int> byte(0, 255);
     for (int n = 0; n < 2000; ++n) {
         MsetImage img;
-        for (auto& b : img) b = static_cast<std::uint8_t>(byte(rng));
+        for (auto& b : img)
+            b = static_cast<std::uint8_t>(byte(rng));
         EXPECT_EQ(toImage(fromImage(img)), img);
     }
 }
