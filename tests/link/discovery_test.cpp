@@ -200,23 +200,5 @@ TEST(ListSerialPorts, ListsDeviceBackedTtysWithUsbIdentifiers) {
     EXPECT_FALSE(ports[2].matchesModem);
 }
 
-TEST(FixedPortFinder, LogsAndReturnsThePathOnEveryCall) {
-    FixedPortFinder finder("/dev/pts/7");
-    TerminalPane pane;
-    EXPECT_EQ(finder.findModemPort(pane), "/dev/pts/7");
-    EXPECT_EQ(finder.findModemPort(pane), "/dev/pts/7");
-    EXPECT_EQ(pane.snapshot(), "device found on /dev/pts/7\r\ndevice found on /dev/pts/7\r\n");
-}
-
-TEST(NaturalLess, OrdersDigitRunsByValue) {
-    const std::vector<std::string> sorted = {"ttyACM",    "ttyACM0", "ttyACM2", "ttyACM10",
-                                             "ttyACM10a", "ttyS1",   "ttyUSB0"};
-    for (std::size_t i = 0; i < sorted.size(); ++i) {
-        for (std::size_t j = 0; j < sorted.size(); ++j) {
-            EXPECT_EQ(naturalLess(sorted[i], sorted[j]), i < j) << sorted[i] << " vs " << sorted[j];
-        }
-    }
-}
-
 }  // namespace
 }  // namespace modem
