@@ -9,7 +9,6 @@
 #include "sim/modem_simulator.h"
 #include "support/temp_dir.h"
 #include "ui/control_table.h"
-#include "ui/transfers.h"
 
 namespace modem::test {
 namespace {
@@ -103,21 +102,6 @@ TEST(SaveFile, AFileThatCannotBeCreatedIsReported) {
     ASSERT_EQ(h.messages.shown().size(), 1U);
     EXPECT_EQ(h.messages.shown()[0], (ShownMessage{"Could not save file", "Error"}));
     EXPECT_THAT(dir.entries(), IsEmpty());
-}
-
-TEST(SaveThenOpen, TheFileBringsBackWhatWasSaved) {
-    TempDir dir;
-    ActionHarness writer;
-    writer.mset = someSettings();
-    settingsToForm(writer.mset, writer.form);
-    writer.files.answer(dir / "round.cfg");
-    writer.press(ids::saveFileButton);
-
-    ActionHarness reader;
-    reader.files.answer(dir / "round.cfg");
-    reader.press(ids::openFileButton);
-    EXPECT_EQ(reader.mset, writer.mset);
-    EXPECT_EQ(reader.form.text(ids::channelTable), writer.form.text(ids::channelTable));
 }
 
 TEST(CopyReport, TakesTheReportIntoMsetAndTheForm) {

@@ -205,25 +205,5 @@ TEST_F(SimActions, DisconnectSendsCfgdAndClosesWhenTheTimerFires) {
     EXPECT_TRUE(m_messages.empty());
 }
 
-TEST_F(SimActions, SavedFileOpensIntoAFreshSessionAndConfiguresTheModem) {
-    ASSERT_TRUE(m_form.setText(ids::htField, "250"));
-    m_files.answer(m_dir / "site.cfg");
-    press(ids::saveFileButton);
-    ASSERT_TRUE(m_messages.empty());
-
-    // Back to the defaults, then open the file and write it.
-    m_mset = defaultSettings();
-    settingsToForm(m_mset, m_form);
-    m_files.answer(m_dir / "site.cfg");
-    press(ids::openFileButton);
-    EXPECT_EQ(m_form.text(ids::htField), "250");
-    press(ids::writeSettingsButton);
-    ASSERT_TRUE(m_watch.waitForText("Settings written"));
-
-    m_mset = defaultSettings();
-    readAndCopy(ids::readSettingsButton);
-    EXPECT_EQ(m_mset.HT, 250);
-}
-
 }  // namespace
 }  // namespace modem::test

@@ -160,11 +160,11 @@ TEST_F(OnlineCommands, SendPrintsTheModemsAnswer) {
 }
 
 TEST(SendRefusal, UnknownCommandsAndBadArgumentsAreRefusedBeforeConnecting) {
-    for (const std::vector<std::string> args : {std::vector<std::string>{"send", "bogus"},
-                                                {"send", "ch", "17"},
-                                                {"send", "vers", "1"},
-                                                {"send", "ch"},
-                                                {"send", "sing", "12345"}}) {
+    for (const auto& args : {std::vector<std::string>{"send", "bogus"},
+                             {"send", "ch", "17"},
+                             {"send", "vers", "1"},
+                             {"send", "ch"},
+                             {"send", "sing", "12345"}}) {
         SCOPED_TRACE(args[1]);
         auto withPort = args;
         // A port that cannot open: a connect attempt would show in the message.
