@@ -44,6 +44,7 @@ TEST(ModemctlDefaults, WritesTheKnownFile) {
                                          0x0A, 0x00}));
     EXPECT_EQ((std::vector<std::uint8_t>(bytes.begin() + 260, bytes.begin() + 264)),
               (std::vector<std::uint8_t>{0x34, 0x12, 0x00, 0x00}));
+    EXPECT_TRUE(std::all_of(bytes.begin() + 264, bytes.end(), [](auto b) { return b == 0; }));
 }
 
 TEST(ModemctlDefaults, PrintsTheDefaultsAsJsonInImageOrder) {

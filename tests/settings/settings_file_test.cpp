@@ -34,20 +34,6 @@ Mset sentinel() {
     return m;
 }
 
-TEST(SettingsFile, SavedDefaultsHaveTheKnownLayout) {
-    TempDir dir;
-    const auto file = dir / "d.cfg";
-    ASSERT_TRUE(saveSettingsFile(file, defaultSettings()));
-    const auto bytes = readBytes(file);
-    ASSERT_EQ(bytes.size(), 1024u);
-    const std::vector<std::uint8_t> head{0x59, 0x5E, 0x02, 0x00, 0x59, 0x5E,
-                                         0x02, 0x00, 0x4A, 0x01, 0x0A, 0x00};
-    EXPECT_TRUE(std::equal(head.begin(), head.end(), bytes.begin()));
-    EXPECT_EQ((std::vector<std::uint8_t>(bytes.begin() + 260, bytes.begin() + 264)),
-              (std::vector<std::uint8_t>{0x34, 0x12, 0x00, 0x00}));
-    EXPECT_TRUE(std::all_of(bytes.begin() + 264, bytes.end(), [](auto b) { return b == 0; }));
-}
-
 TEST(SettingsFile, AnyImageComesBackExactlyReservedBytesAndMarkIncluded) {
     TempDir dir;
     const auto file = dir / "r.cfg";
