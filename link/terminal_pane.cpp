@@ -12,15 +12,9 @@ constexpr char LF = '\n';
 }  // namespace
 
 int TerminalPane::appendChar(int ch) {
-    std::function<void()> listener;
-    {
-        std::lock_guard lock(m_mutex);
-        appendLocked(static_cast<unsigned char>(ch & 0xFF));
-        listener = changedLocked();
-    }
-    if (listener) {
-        listener();
-    }
+    std::unique_lock lock(m_mutex);
+    appendLocked(static_cast<unsigned char>(ch & 0xFF));
+    changedLocked(lock);
     return 1;
 }
 
@@ -28,66 +22,42 @@ void TerminalPane::appendBytes(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) {
         return;
     }
-    std::function<void()> listener;
-    {
-        std::lock_guard lock(m_mutex);
-        for (std::uint8_t b : bytes) {
-            appendLocked(b);
-        }
-        listener = changedLocked();
+    std::unique_lock lock(m_mutex);
+    for (std::uint8_t b : bytes) {
+        appendLocked(b);
     }
-    if (listener) {
-        listener();
-    }
+    changedLocked(lock);
 }
 
 int TerminalPane::logLine(std::string_view text) {
     const auto end =
         std::find_if(text.begin(), text.end(), [](char c) { return c == '\0' || c == CR; });
-    std::function<void()> listener;
-    {
-        // The whole status line under one lock, so received bytes never land inside it.
-        std::lock_guard lock(m_mutex);
-        for (auto it = text.begin(); it != end; ++it) {
-            appendLocked(static_cast<unsigned char>(*it));
-        }
-        appendLocked(static_cast<unsigned char>(CR));
-        listener = changedLocked();
+    // The whole status line under one lock, so received bytes never land inside it.
+    std::unique_lock lock(m_mutex);
+    for (auto it = text.begin(); it != end; ++it) {
+        appendLocked(static_cast<unsigned char>(*it));
     }
-    if (listener) {
-        listener();
-    }
+    appendLocked(static_cast<unsigned char>(CR));
+    changedLocked(lock);
     return 1;
 }
 
 void TerminalPane::clearTerminal() {
-    std::function<void()> listener;
-    {
-        std::lock_guard lock(m_mutex);
-        m_text.clear();
-        m_lineCount = 1;
-        m_lastLineStart = 0;
-        listener = changedLocked();
-    }
-    if (listener) {
-        listener();
-    }
+    std::unique_lock lock(m_mutex);
+    m_text.clear();
+    m_lineCount = 1;
+    m_lastLineStart = 0;
+    changedLocked(lock);
 }
 
 void TerminalPane::replaceRange(std::size_t start, std::size_t end, std::string_view text) {
-    std::function<void()> listener;
-    {
-        std::lock_guard lock(m_mutex);
-        start = std::min(start, m_text.size());
-        end = std::clamp(end, start, m_text.size());
-        m_text.replace(start, end - start, text);
-        // An edit can join or split CR LF pairs anywhere; edits are rare, so count afresh.
-        recountLocked();
-        listener = changedLocked();
-    }
-    if (listener) {
-        listener();
-    }
+    std::unique_lock lock(m_mutex);
+    start = std::min(start, m_text.size());
+    end = std::clamp(end, start, m_text.size());
+    m_text.replace(start, end - start, text);
+    // An edit can join or split CR LF pairs anywhere; edits are rare, so count afresh.
+    recountLocked();
+    changedLocked(lock);
 }
 
 std::string TerminalPane::snapshot() const {
@@ -161,16 +131,19 @@ void TerminalPane::recountLocked() {
     }
 }
 
-std::function<void()> TerminalPane::changedLocked() {
+void TerminalPane::changedLocked(std::unique_lock<std::mutex>& lock) {
     // Every writer holds the lock, so a plain store does; it spares the receive
     // path a locked read-modify-write per byte.
     m_changeCount.store(m_changeCount.load(std::memory_order_relaxed) + 1,
                         std::memory_order_release);
     if (m_notificationPending || !m_listener) {
-        return {};
+        return;
     }
     m_notificationPending = true;
-    return m_listener;
+    // Called outside the lock so that the listener may read the pane.
+    const std::function<void()> listener = m_listener;
+    lock.unlock();
+    listener();
 }
 
 }  // namespace modem

@@ -62,9 +62,9 @@ private:
     void breakLineLocked();
     void trimFirstLineLocked();
     void recountLocked();
-    // Counts the change; returns the listener to call once the lock is released,
-    // empty when a notification is already pending.
-    [[nodiscard]] std::function<void()> changedLocked();
+    // Counts the change and, when no notification is pending, releases `lock`
+    // and calls the listener.
+    void changedLocked(std::unique_lock<std::mutex>& lock);
 
     mutable std::mutex m_mutex;
     std::string m_text;
