@@ -36,7 +36,7 @@ QRect dluToPixels(int x, int y, int width, int height, const BaseUnits& base) {
                  dluToPixelsY(height, base));
 }
 
-QFont makeDialogFont(const DialogSpec& dialog) {
+QFont makeDialogFont(const DialogTemplate& dialog) {
     QFont font(
         QString::fromUtf8(dialog.fontFace.data(), static_cast<qsizetype>(dialog.fontFace.size())));
     font.setStyleHint(QFont::SansSerif);
@@ -46,15 +46,15 @@ QFont makeDialogFont(const DialogSpec& dialog) {
     return font;
 }
 
-QFont makeFixedPitchFont(const FontSpec& spec) {
-    QFont font(QString::fromUtf8(spec.face.data(), static_cast<qsizetype>(spec.face.size())));
+QFont makeFixedPitchFont(const FontTemplate& ctl) {
+    QFont font(QString::fromUtf8(ctl.face.data(), static_cast<qsizetype>(ctl.face.size())));
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
-    font.setWeight(spec.weight >= 700 ? QFont::Bold : QFont::Normal);
-    for (int em = spec.height; em > 1; --em) {
+    font.setWeight(ctl.weight >= 700 ? QFont::Bold : QFont::Normal);
+    for (int em = ctl.height; em > 1; --em) {
         font.setPixelSize(em);
         const QFontMetrics metrics(font);
-        if (metrics.ascent() + metrics.descent() <= spec.height) {
+        if (metrics.ascent() + metrics.descent() <= ctl.height) {
             break;
         }
     }

@@ -28,10 +28,10 @@ struct BaseUnits {
 // The dialog font as the dialog manager makes it at 96 dpi (8 pt: an em of 11
 // pixels), whatever dpi the display reports, so the layout is the same on
 // every screen and in the offscreen tests.
-[[nodiscard]] QFont makeDialogFont(const DialogSpec& dialog);
+[[nodiscard]] QFont makeDialogFont(const DialogTemplate& dialog);
 
 // A font made from a cell height in pixels (a positive height in CreateFont is
 // the cell, not the em): the largest em whose cell fits.
-[[nodiscard]] QFont makeFixedPitchFont(const FontSpec& spec);
+[[nodiscard]] QFont makeFixedPitchFont(const FontTemplate& ctl);
 
 }  // namespace modem

@@ -38,8 +38,8 @@ QString staticText(std::string_view text) {
     return shown;
 }
 
-Qt::Alignment alignmentOf(const ControlSpec& spec) {
-    return spec.alignment == TextAlignment::Left ? Qt::AlignLeft : Qt::AlignHCenter;
+Qt::Alignment alignmentOf(const ControlTemplate& ctl) {
+    return ctl.alignment == TextAlignment::Left ? Qt::AlignLeft : Qt::AlignHCenter;
 }
 
 }  // namespace
@@ -53,12 +53,12 @@ void applyDialogStyle() {
 
 MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
     initialiseIconResource();
-    const DialogSpec spec = dialogSpec();
-    const QFont font = makeDialogFont(spec);
+    const DialogTemplate ctl = dialogTemplate();
+    const QFont font = makeDialogFont(ctl);
     setFont(font);
     m_base = baseUnitsOf(font);
 
-    setWindowTitle(fromUtf8(spec.caption));
+    setWindowTitle(fromUtf8(ctl.caption));
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/modem-16.png"));
     icon.addFile(QStringLiteral(":/icons/modem-32.png"));
@@ -67,10 +67,10 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(dluToPixelsX(spec.width, m_base), dluToPixelsY(spec.height, m_base));
+    setFixedSize(dluToPixelsX(ctl.width, m_base), dluToPixelsY(ctl.height, m_base));
     setSizeGripEnabled(false);
 
-    for (const ControlSpec& control : dialogControls()) {
+    for (const ControlTemplate& control : dialogControls()) {
         m_controls.emplace(control.id, createControl(control));
     }
     fillLists();
@@ -82,18 +82,18 @@ QWidget* MainDialog::control(int id) const {
     return it == m_controls.end() ? nullptr : it->second;
 }
 
-QWidget* MainDialog::createControl(const ControlSpec& spec) {
+QWidget* MainDialog::createControl(const ControlTemplate& ctl) {
     QWidget* widget = nullptr;
-    QRect place = dluToPixels(spec.x, spec.y, spec.width, spec.height, m_base);
-    switch (spec.kind) {
+    QRect place = dluToPixels(ctl.x, ctl.y, ctl.width, ctl.height, m_base);
+    switch (ctl.kind) {
         case ControlKind::Button: {
             QPushButton* button =
-                spec.multiLineCaption ? new MultiLineButton(this) : new QPushButton(this);
-            button->setText(fromUtf8(spec.text));
+                ctl.multiLineCaption ? new MultiLineButton(this) : new QPushButton(this);
+            button->setText(fromUtf8(ctl.text));
             // None is a default button: Enter must not press anything.
             button->setAutoDefault(false);
             button->setDefault(false);
-            const int id = spec.id;
+            const int id = ctl.id;
             connect(button, &QPushButton::clicked, this, [this, id] {
                 if (m_onCommand) {
                     m_onCommand(id);
@@ -106,15 +106,15 @@ QWidget* MainDialog::createControl(const ControlSpec& spec) {
         case ControlKind::TextField: {
             auto* edit = new QLineEdit(this);
             edit->setAlignment(Qt::AlignCenter);
-            edit->setText(fromUtf8(spec.text));
+            edit->setText(fromUtf8(ctl.text));
             edit->setValidator(
-                new FieldValidator(static_cast<int>(spec.textLimit), spec.digitsOnly, edit));
+                new FieldValidator(static_cast<int>(ctl.textLimit), ctl.digitsOnly, edit));
             widget = edit;
             break;
         }
         case ControlKind::MultiLineField: {
             auto* edit = new MultiLineEdit(this);
-            if (spec.fixedPitchFont) {
+            if (ctl.fixedPitchFont) {
                 edit->setFont(makeFixedPitchFont(modem::fixedPitchFont()));
             }
             widget = edit;
@@ -139,27 +139,27 @@ QWidget* MainDialog::createControl(const ControlSpec& spec) {
             auto* label = new QLabel(this);
             label->setTextFormat(Qt::PlainText);
             label->setWordWrap(true);
-            label->setAlignment(alignmentOf(spec) | Qt::AlignTop);
-            label->setText(staticText(spec.text));
+            label->setAlignment(alignmentOf(ctl) | Qt::AlignTop);
+            label->setText(staticText(ctl.text));
             widget = label;
             break;
         }
         case ControlKind::GroupBox:
         case ControlKind::CentredGroupBox: {
-            auto* box = new QGroupBox(fromUtf8(spec.text), this);
-            box->setAlignment(spec.kind == ControlKind::CentredGroupBox ? Qt::AlignHCenter
-                                                                        : alignmentOf(spec));
+            auto* box = new QGroupBox(fromUtf8(ctl.text), this);
+            box->setAlignment(ctl.kind == ControlKind::CentredGroupBox ? Qt::AlignHCenter
+                                                                       : alignmentOf(ctl));
             widget = box;
             break;
         }
     }
-    widget->setObjectName(QStringLiteral("control%1").arg(spec.id));
-    widget->setProperty("controlId", spec.id);
+    widget->setObjectName(QStringLiteral("control%1").arg(ctl.id));
+    widget->setProperty("controlId", ctl.id);
     widget->setGeometry(place);
-    if (spec.kind == ControlKind::Label || spec.kind == ControlKind::LeftLabel ||
-        spec.kind == ControlKind::GroupBox || spec.kind == ControlKind::CentredGroupBox) {
+    if (ctl.kind == ControlKind::Label || ctl.kind == ControlKind::LeftLabel ||
+        ctl.kind == ControlKind::GroupBox || ctl.kind == ControlKind::CentredGroupBox) {
         widget->setFocusPolicy(Qt::NoFocus);
-    } else if (!spec.tabStop) {
+    } else if (!ctl.tabStop) {
         widget->setFocusPolicy(Qt::ClickFocus);
     } else {
         widget->setFocusPolicy(Qt::StrongFocus);
@@ -168,7 +168,7 @@ QWidget* MainDialog::createControl(const ControlSpec& spec) {
 }
 
 void MainDialog::fillLists() {
-    for (const ListSpec& list : dialogLists()) {
+    for (const ListTemplate& list : dialogLists()) {
         auto* box = qobject_cast<QComboBox*>(control(list.id));
         if (box == nullptr) {
             continue;
@@ -184,11 +184,11 @@ void MainDialog::fillLists() {
 
 void MainDialog::setTabOrder() {
     QWidget* previous = nullptr;
-    for (const ControlSpec& spec : dialogControls()) {
-        if (!spec.tabStop) {
+    for (const ControlTemplate& ctl : dialogControls()) {
+        if (!ctl.tabStop) {
             continue;
         }
-        QWidget* current = control(spec.id);
+        QWidget* current = control(ctl.id);
         if (previous != nullptr) {
             QWidget::setTabOrder(previous, current);
         }

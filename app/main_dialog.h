@@ -34,7 +34,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QWidget* createControl(const ControlSpec& spec);
+    QWidget* createControl(const ControlTemplate& ctl);
     void fillLists();
     void setTabOrder();
 

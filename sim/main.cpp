@@ -11,6 +11,7 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -193,21 +194,18 @@ public:
         m_pending.erase(0, n);
         m_credited += n;
     }
-    // How long until the next byte is due, for the poll timeout; nullopt if idle.
-    [[nodiscard]] std::optional<timespec> untilNext() const {
+    // Milliseconds until the next byte is due, for the poll timeout (rounded up,
+    // so a wake-up never comes early); -1 when idle.
+    [[nodiscard]] int untilNextMs() const {
         if (m_pending.empty()) {
-            return std::nullopt;
+            return -1;
         }
         if (m_baud == 0) {
-            return timespec{0, 0};
+            return 0;
         }
         const double at = static_cast<double>(m_credited + 1) * 10.0 / m_baud;
         const double now = std::chrono::duration<double>(Clock::now() - m_since).count();
-        const double wait = std::max(0.0, at - now);
-        timespec ts{};
-        ts.tv_sec = static_cast<time_t>(wait);
-        ts.tv_nsec = static_cast<long>((wait - static_cast<double>(ts.tv_sec)) * 1e9);
-        return ts;
+        return static_cast<int>(std::ceil(std::max(0.0, at - now) * 1000.0));
     }
 
 private:
@@ -292,13 +290,13 @@ int serve(const Options& options) {
         pollfd fds[2] = {{signals.get(), POLLIN, 0}, {pty->master.get(), POLLIN, 0}};
         // Bytes already due wait for the terminal to take them (POLLOUT), not for a
         // timeout: with nobody reading, a zero timeout would spin.
-        std::optional<timespec> wait;
+        int waitMs = -1;
         if (!out.due().empty()) {
             fds[1].events |= POLLOUT;
         } else {
-            wait = out.untilNext();
+            waitMs = out.untilNextMs();
         }
-        const int ready = ::ppoll(fds, 2, wait ? &*wait : nullptr, nullptr);
+        const int ready = ::poll(fds, 2, waitMs);
         if (ready < 0 && errno != EINTR) {
             std::cerr << "modem-sim: " << systemError("poll") << '\n';
             break;

@@ -8,7 +8,7 @@ namespace modem {
 
 namespace {
 
-constexpr ControlSpec place(ControlSpec c, int x, int y, int width, int height) {
+constexpr ControlTemplate place(ControlTemplate c, int x, int y, int width, int height) {
     c.x = x;
     c.y = y;
     c.width = width;
@@ -16,13 +16,13 @@ constexpr ControlSpec place(ControlSpec c, int x, int y, int width, int height) 
     return c;
 }
 
-constexpr ControlSpec button(int id, std::string_view text, int x, int y, int w, int h) {
+constexpr ControlTemplate button(int id, std::string_view text, int x, int y, int w, int h) {
     return place({.id = id, .kind = ControlKind::Button, .text = text, .tabStop = true}, x, y, w,
                  h);
 }
 
-constexpr ControlSpec numberField(int id, std::string_view text, std::size_t limit, int x, int y,
-                                  int w, int h) {
+constexpr ControlTemplate numberField(int id, std::string_view text, std::size_t limit, int x,
+                                      int y, int w, int h) {
     return place({.id = id,
                   .kind = ControlKind::NumberField,
                   .text = text,
@@ -32,8 +32,8 @@ constexpr ControlSpec numberField(int id, std::string_view text, std::size_t lim
                  x, y, w, h);
 }
 
-constexpr ControlSpec textField(int id, std::string_view text, std::size_t limit, int x, int y,
-                                int w, int h) {
+constexpr ControlTemplate textField(int id, std::string_view text, std::size_t limit, int x, int y,
+                                    int w, int h) {
     return place({.id = id,
                   .kind = ControlKind::TextField,
                   .text = text,
@@ -42,7 +42,7 @@ constexpr ControlSpec textField(int id, std::string_view text, std::size_t limit
                  x, y, w, h);
 }
 
-constexpr ControlSpec list(int id, int x, int y, int w, int h) {
+constexpr ControlTemplate list(int id, int x, int y, int w, int h) {
     return place({.id = id,
                   .kind = ControlKind::List,
                   .text = {},
@@ -51,17 +51,18 @@ constexpr ControlSpec list(int id, int x, int y, int w, int h) {
                  x, y, w, h);
 }
 
-constexpr ControlSpec label(int id, std::string_view text, int x, int y, int w, int h) {
+constexpr ControlTemplate label(int id, std::string_view text, int x, int y, int w, int h) {
     return place({.id = id, .kind = ControlKind::Label, .text = text}, x, y, w, h);
 }
 
-constexpr ControlSpec groupBox(int id, std::string_view text, int x, int y, int w, int h) {
+constexpr ControlTemplate groupBox(int id, std::string_view text, int x, int y, int w, int h) {
     return place(
         {.id = id, .kind = ControlKind::GroupBox, .text = text, .alignment = TextAlignment::Left},
         x, y, w, h);
 }
 
-constexpr ControlSpec centredGroupBox(int id, std::string_view text, int x, int y, int w, int h) {
+constexpr ControlTemplate centredGroupBox(int id, std::string_view text, int x, int y, int w,
+                                          int h) {
     return place({.id = id, .kind = ControlKind::CentredGroupBox, .text = text}, x, y, w, h);
 }
 
@@ -69,7 +70,7 @@ constexpr ControlSpec centredGroupBox(int id, std::string_view text, int x, int 
 // output only, though it stays editable.
 enum class Tab { Stop, Skip };
 
-constexpr ControlSpec multiLineField(int id, Tab tab, int x, int y, int w, int h) {
+constexpr ControlTemplate multiLineField(int id, Tab tab, int x, int y, int w, int h) {
     return place({.id = id,
                   .kind = ControlKind::MultiLineField,
                   .text = {},
@@ -79,13 +80,13 @@ constexpr ControlSpec multiLineField(int id, Tab tab, int x, int y, int w, int h
                  x, y, w, h);
 }
 
-constexpr ControlSpec powerSupplyButton() {
-    ControlSpec c = button(ids::powerSupplyButton, "Питание", 522, 328, 42, 14);
+constexpr ControlTemplate powerSupplyButton() {
+    ControlTemplate c = button(ids::powerSupplyButton, "Питание", 522, 328, 42, 14);
     c.multiLineCaption = true;
     return c;
 }
 
-constexpr ControlSpec helpLabel() {
+constexpr ControlTemplate helpLabel() {
     return place({.id = 4072,
                   .kind = ControlKind::LeftLabel,
                   .text = "01-r155.225-t155.225s0330pHi\r\n"
@@ -219,7 +220,7 @@ std::vector<std::string> testChannelItems() {
     return items;
 }
 
-std::vector<ListSpec> makeLists() {
+std::vector<ListTemplate> makeLists() {
     const std::vector<std::string> serialSpeeds{"9600", "19200", "57600", "115200"};
     const std::vector<std::string> ports{"P1", "P2", "P3", "P4", "USB"};
     const std::vector<std::string> mfChannels{"0-2.140 MHz", "1-2.130 MHz", "2-2.150 MHz"};
@@ -247,23 +248,23 @@ std::vector<ListSpec> makeLists() {
 
 }  // namespace
 
-std::span<const ControlSpec> dialogControls() {
+std::span<const ControlTemplate> dialogControls() {
     return controls;
 }
 
-const ControlSpec* findControl(int id) {
+const ControlTemplate* findControl(int id) {
     const auto it =
         std::find_if(controls.begin(), controls.end(), [id](const auto& c) { return c.id == id; });
     return it == controls.end() ? nullptr : &*it;
 }
 
-std::span<const ListSpec> dialogLists() {
+std::span<const ListTemplate> dialogLists() {
     // Built once and never changed afterwards, like the lists themselves.
-    static const std::vector<ListSpec> lists = makeLists();
+    static const std::vector<ListTemplate> lists = makeLists();
     return lists;
 }
 
-const ListSpec* findList(int id) {
+const ListTemplate* findList(int id) {
     const auto lists = dialogLists();
     const auto it =
         std::find_if(lists.begin(), lists.end(), [id](const auto& l) { return l.id == id; });
@@ -271,16 +272,16 @@ const ListSpec* findList(int id) {
 }
 
 std::size_t textLimit(int id) {
-    const ControlSpec* c = findControl(id);
+    const ControlTemplate* c = findControl(id);
     return c == nullptr ? 0 : c->textLimit;
 }
 
 bool isDigitsOnly(int id) {
-    const ControlSpec* c = findControl(id);
+    const ControlTemplate* c = findControl(id);
     return c != nullptr && c->digitsOnly;
 }
 
-DialogSpec dialogSpec() {
+DialogTemplate dialogTemplate() {
     return {
         .caption = "   Программа настройки и тестирования параметров работы радиомодема ЗУЛК TARNO",
         .windowClass = "firstClass",
@@ -294,7 +295,7 @@ DialogSpec dialogSpec() {
     };
 }
 
-FontSpec fixedPitchFont() {
+FontTemplate fixedPitchFont() {
     return {.face = "Courier New", .height = 14, .weight = 400};
 }
 

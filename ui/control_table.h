@@ -27,13 +27,13 @@ enum class ControlKind {
 
 enum class TextAlignment { Left, Centre };
 
-struct FontSpec {
+struct FontTemplate {
     std::string_view face;
     int height = 0;  // pixels (the cell height a Win32 font is made with)
     int weight = 0;  // 400 = normal
 };
 
-struct ControlSpec {
+struct ControlTemplate {
     int id = 0;
     ControlKind kind = ControlKind::Label;
     std::string_view text;  // UTF-8; empty for lists and multi-line fields
@@ -50,13 +50,13 @@ struct ControlSpec {
     bool digitsOnly = false;
 };
 
-struct ListSpec {
+struct ListTemplate {
     int id = 0;
     std::vector<std::string> items;  // UTF-8, in fill order
     int initialSelection = -1;       // -1: set from the settings afterwards
 };
 
-struct DialogSpec {
+struct DialogTemplate {
     std::string_view caption;  // UTF-8
     std::string_view windowClass;
     int x = 0;  // dialog units; ignored, the dialog is centred on the screen
@@ -141,20 +141,20 @@ inline constexpr int mp2List = 4106;
 }  // namespace ids
 
 // All controls in template order, which is also the tab order.
-[[nodiscard]] std::span<const ControlSpec> dialogControls();
+[[nodiscard]] std::span<const ControlTemplate> dialogControls();
 // nullptr for an id the dialog does not have (4057 among them).
-[[nodiscard]] const ControlSpec* findControl(int id);
+[[nodiscard]] const ControlTemplate* findControl(int id);
 
 // Every list in the order it is filled.
-[[nodiscard]] std::span<const ListSpec> dialogLists();
-[[nodiscard]] const ListSpec* findList(int id);
+[[nodiscard]] std::span<const ListTemplate> dialogLists();
+[[nodiscard]] const ListTemplate* findList(int id);
 
 [[nodiscard]] std::size_t textLimit(int id);  // 0 = none
 [[nodiscard]] bool isDigitsOnly(int id);
 
-[[nodiscard]] DialogSpec dialogSpec();
+[[nodiscard]] DialogTemplate dialogTemplate();
 // The font of the channel table and the terminal pane; every other control
 // uses the dialog font.
-[[nodiscard]] FontSpec fixedPitchFont();
+[[nodiscard]] FontTemplate fixedPitchFont();
 
 }  // namespace modem

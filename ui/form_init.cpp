@@ -7,7 +7,7 @@ namespace modem {
 
 void initialiseForm(Form& form, Mset& mset) {
     setDefaults(mset);
-    for (const ListSpec& list : dialogLists()) {
+    for (const ListTemplate& list : dialogLists()) {
         if (list.initialSelection >= 0) {
             form.setSelection(list.id, list.initialSelection);
         }

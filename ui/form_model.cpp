@@ -17,18 +17,18 @@ bool isEditKind(ControlKind kind) {
 }  // namespace
 
 FormModel::FormModel() {
-    for (const ControlSpec& spec : dialogControls()) {
+    for (const ControlTemplate& ctl : dialogControls()) {
         Control c;
         // The limit is set after the template text is in place, so a template
         // text longer than its limit (4107's "1000") is not cut.
-        c.text = utf8ToCp1251(spec.text);
-        c.limit = spec.textLimit;
-        c.editable = isEditKind(spec.kind);
-        c.digitsOnly = spec.digitsOnly;
-        c.isList = spec.kind == ControlKind::List;
-        m_controls.emplace(spec.id, std::move(c));
+        c.text = utf8ToCp1251(ctl.text);
+        c.limit = ctl.textLimit;
+        c.editable = isEditKind(ctl.kind);
+        c.digitsOnly = ctl.digitsOnly;
+        c.isList = ctl.kind == ControlKind::List;
+        m_controls.emplace(ctl.id, std::move(c));
     }
-    for (const ListSpec& list : dialogLists()) {
+    for (const ListTemplate& list : dialogLists()) {
         Control* c = find(list.id);
         if (c == nullptr) {
             continue;

@@ -193,13 +193,13 @@ private slots:
         ModelRig model;
         model.mset = modemSettings;
         copyReport(model.actions);  // an empty pane: the form is rewritten from the image
-        for (const ControlSpec& spec : dialogControls()) {
-            QVERIFY2(rig.configurator.form().readText(spec.id, 1000) ==
-                             model.form.readText(spec.id, 1000) ||
-                         spec.kind == ControlKind::Label || spec.kind == ControlKind::LeftLabel ||
-                         spec.id == ids::terminalPane || spec.id == ids::connectButton,
-                     qPrintable(QString::number(spec.id)));
-            QCOMPARE(rig.configurator.form().selection(spec.id), model.form.selection(spec.id));
+        for (const ControlTemplate& ctl : dialogControls()) {
+            QVERIFY2(rig.configurator.form().readText(ctl.id, 1000) ==
+                             model.form.readText(ctl.id, 1000) ||
+                         ctl.kind == ControlKind::Label || ctl.kind == ControlKind::LeftLabel ||
+                         ctl.id == ids::terminalPane || ctl.id == ids::connectButton,
+                     qPrintable(QString::number(ctl.id)));
+            QCOMPARE(rig.configurator.form().selection(ctl.id), model.form.selection(ctl.id));
         }
 
         rig.press(ids::connectButton);
@@ -270,14 +270,14 @@ private slots:
         rig.press(ids::checkButton);
         checkSettings(model.actions);
         QVERIFY(rig.configurator.mset() == model.mset);
-        for (const ControlSpec& spec : dialogControls()) {
-            if (spec.kind == ControlKind::Label || spec.kind == ControlKind::LeftLabel ||
-                spec.id == ids::terminalPane || spec.id == ids::connectButton) {
+        for (const ControlTemplate& ctl : dialogControls()) {
+            if (ctl.kind == ControlKind::Label || ctl.kind == ControlKind::LeftLabel ||
+                ctl.id == ids::terminalPane || ctl.id == ids::connectButton) {
                 continue;  // texts not of the form; the caption says "Disconnect" here
             }
-            QVERIFY2(rig.configurator.form().readText(spec.id, 1000) ==
-                         model.form.readText(spec.id, 1000),
-                     qPrintable(QString::number(spec.id)));
+            QVERIFY2(
+                rig.configurator.form().readText(ctl.id, 1000) == model.form.readText(ctl.id, 1000),
+                qPrintable(QString::number(ctl.id)));
         }
         QCOMPARE(rig.received(), std::string("+cfge\r"));
     }

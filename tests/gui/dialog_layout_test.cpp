@@ -91,9 +91,9 @@ private slots:
     void windowIsFixedCentredCaptionedWithoutMaximise() {
         MainDialog dialog;
         const BaseUnits base = dialog.baseUnits();
-        const DialogSpec spec = dialogSpec();
-        const QSize size(expectedPixels(spec.width, base.x, 4),
-                         expectedPixels(spec.height, base.y, 8));
+        const DialogTemplate ctl = dialogTemplate();
+        const QSize size(expectedPixels(ctl.width, base.x, 4),
+                         expectedPixels(ctl.height, base.y, 8));
         QCOMPARE(dialog.minimumSize(), size);
         QCOMPARE(dialog.maximumSize(), size);
         QVERIFY(dialog.windowTitle().startsWith(QStringLiteral("   Программа настройки")));
@@ -123,36 +123,36 @@ private slots:
         }
         QCOMPARE(widgets, 96);
 
-        for (const ControlSpec& spec : dialogControls()) {
-            const QString where = QStringLiteral("control %1").arg(spec.id);
-            QWidget* widget = dialog.control(spec.id);
+        for (const ControlTemplate& ctl : dialogControls()) {
+            const QString where = QStringLiteral("control %1").arg(ctl.id);
+            QWidget* widget = dialog.control(ctl.id);
             QVERIFY2(widget != nullptr, qPrintable(where));
-            QCOMPARE(widget->property("controlId").toInt(), spec.id);
+            QCOMPARE(widget->property("controlId").toInt(), ctl.id);
 
             const QRect place = widget->geometry();
-            QVERIFY2(place.x() == expectedPixels(spec.x, base.x, 4), qPrintable(where));
-            QVERIFY2(place.y() == expectedPixels(spec.y, base.y, 8), qPrintable(where));
-            QVERIFY2(place.width() == expectedPixels(spec.width, base.x, 4), qPrintable(where));
-            if (spec.kind == ControlKind::List) {
+            QVERIFY2(place.x() == expectedPixels(ctl.x, base.x, 4), qPrintable(where));
+            QVERIFY2(place.y() == expectedPixels(ctl.y, base.y, 8), qPrintable(where));
+            QVERIFY2(place.width() == expectedPixels(ctl.width, base.x, 4), qPrintable(where));
+            if (ctl.kind == ControlKind::List) {
                 // The table's height includes the dropped-down part.
-                QVERIFY2(place.height() <= expectedPixels(spec.height, base.y, 8),
+                QVERIFY2(place.height() <= expectedPixels(ctl.height, base.y, 8),
                          qPrintable(where));
             } else {
-                QVERIFY2(place.height() == expectedPixels(spec.height, base.y, 8),
+                QVERIFY2(place.height() == expectedPixels(ctl.height, base.y, 8),
                          qPrintable(where));
             }
             QVERIFY2(dialog.rect().contains(QRect(place.topLeft(), QSize(1, 1))),
                      qPrintable(where));
 
-            const QString text = utf8(spec.text);
-            switch (spec.kind) {
+            const QString text = utf8(ctl.text);
+            switch (ctl.kind) {
                 case ControlKind::Button: {
                     auto* button = qobject_cast<QPushButton*>(widget);
                     QVERIFY2(button != nullptr, qPrintable(where));
                     QCOMPARE(button->text(), text);
                     QVERIFY(!button->autoDefault() && !button->isDefault());
                     QCOMPARE(qobject_cast<MultiLineButton*>(widget) != nullptr,
-                             spec.multiLineCaption);
+                             ctl.multiLineCaption);
                     break;
                 }
                 case ControlKind::NumberField:
@@ -164,7 +164,7 @@ private slots:
                     // The template text stands in full, also beyond the limit (4107).
                     const auto* validator = qobject_cast<const FieldValidator*>(edit->validator());
                     QVERIFY2(validator != nullptr, qPrintable(where));
-                    QCOMPARE(validator->digitsOnly(), spec.kind == ControlKind::NumberField);
+                    QCOMPARE(validator->digitsOnly(), ctl.kind == ControlKind::NumberField);
                     break;
                 }
                 case ControlKind::MultiLineField: {
@@ -185,7 +185,7 @@ private slots:
                     auto* label = qobject_cast<QLabel*>(widget);
                     QVERIFY2(label != nullptr, qPrintable(where));
                     const Qt::Alignment expected =
-                        spec.kind == ControlKind::LeftLabel ? Qt::AlignLeft : Qt::AlignHCenter;
+                        ctl.kind == ControlKind::LeftLabel ? Qt::AlignLeft : Qt::AlignHCenter;
                     QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, expected);
                     QVERIFY(label->wordWrap());
                     break;
@@ -195,14 +195,13 @@ private slots:
                     auto* box = qobject_cast<QGroupBox*>(widget);
                     QVERIFY2(box != nullptr, qPrintable(where));
                     QCOMPARE(box->title(), text);
-                    const Qt::Alignment expected = spec.kind == ControlKind::CentredGroupBox
-                                                       ? Qt::AlignHCenter
-                                                       : Qt::AlignLeft;
+                    const Qt::Alignment expected =
+                        ctl.kind == ControlKind::CentredGroupBox ? Qt::AlignHCenter : Qt::AlignLeft;
                     QCOMPARE(box->alignment() & Qt::AlignHorizontal_Mask, expected);
                     break;
                 }
             }
-            if (isStaticKind(spec.kind)) {
+            if (isStaticKind(ctl.kind)) {
                 QCOMPARE(widget->focusPolicy(), Qt::NoFocus);
             }
         }
@@ -237,9 +236,9 @@ private slots:
         MainDialog dialog;
         dialog.show();
         std::vector<int> expected;
-        for (const ControlSpec& spec : dialogControls()) {
-            if (spec.tabStop) {
-                expected.push_back(spec.id);
+        for (const ControlTemplate& ctl : dialogControls()) {
+            if (ctl.tabStop) {
+                expected.push_back(ctl.id);
             }
         }
         QCOMPARE(expected.front(), ids::vhfToneField);
@@ -260,7 +259,7 @@ private slots:
 
     void listsHoldTheirItemsInTheGivenOrder() {
         MainDialog dialog;
-        for (const ListSpec& list : dialogLists()) {
+        for (const ListTemplate& list : dialogLists()) {
             auto* box = qobject_cast<QComboBox*>(dialog.control(list.id));
             QVERIFY(box != nullptr);
             QCOMPARE(box->count(), static_cast<int>(list.items.size()));

@@ -100,17 +100,17 @@ private slots:
             apply(qtForm, write);
             apply(model, write);
         }
-        for (const ControlSpec& spec : dialogControls()) {
-            const int id = spec.id;
-            if (spec.kind == ControlKind::Label || spec.kind == ControlKind::LeftLabel) {
+        for (const ControlTemplate& ctl : dialogControls()) {
+            const int id = ctl.id;
+            if (ctl.kind == ControlKind::Label || ctl.kind == ControlKind::LeftLabel) {
                 continue;  // their line breaks are drawn, not kept as CR LF
             }
             const QString where = QStringLiteral("control %1").arg(id);
             QVERIFY2(qtForm.readText(id, 1000) == model.readText(id, 1000), qPrintable(where));
             QVERIFY2(qtForm.readText(id, 3) == model.readText(id, 3), qPrintable(where));
             QVERIFY2(qtForm.selection(id) == model.selection(id), qPrintable(where));
-            if (spec.kind == ControlKind::Button || spec.kind == ControlKind::GroupBox ||
-                spec.kind == ControlKind::CentredGroupBox) {
+            if (ctl.kind == ControlKind::Button || ctl.kind == ControlKind::GroupBox ||
+                ctl.kind == ControlKind::CentredGroupBox) {
                 QVERIFY2(qtForm.caption(id) == model.caption(id), qPrintable(where));
             }
         }

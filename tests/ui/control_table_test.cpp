@@ -31,7 +31,7 @@ TEST(ControlTable, HasNinetySixUniqueControlsInTabOrder) {
     // The first tab stop gets the focus when the dialog opens.
     const auto controls = dialogControls();
     const auto first = std::find_if(controls.begin(), controls.end(),
-                                    [](const ControlSpec& c) { return c.tabStop; });
+                                    [](const ControlTemplate& c) { return c.tabStop; });
     ASSERT_NE(first, controls.end());
     EXPECT_EQ(first->id, ids::vhfToneField);
 }
@@ -57,7 +57,7 @@ TEST(ControlTable, SpotChecksPlacesTextsAndKinds) {
         {4072, ControlKind::LeftLabel, nullptr, 4, 64, 100, 88},
     };
     for (const auto& e : cases) {
-        const ControlSpec* c = findControl(e.id);
+        const ControlTemplate* c = findControl(e.id);
         ASSERT_NE(c, nullptr) << e.id;
         EXPECT_EQ(c->kind, e.kind) << e.id;
         if (e.text != nullptr) {
@@ -79,7 +79,7 @@ TEST(ControlTable, HelpTextEndsInABareCarriageReturn) {
 }
 
 TEST(ControlTable, EveryControlButTheDropDownsFitsTheDialog) {
-    const DialogSpec d = dialogSpec();
+    const DialogTemplate d = dialogTemplate();
     for (const auto& c : dialogControls()) {
         EXPECT_GE(c.x, 0) << c.id;
         EXPECT_LE(c.x + c.width, d.width) << c.id;
@@ -106,11 +106,11 @@ TEST(ControlTable, StylesThatAFrontEndNeeds) {
             EXPECT_EQ(c.alignment, TextAlignment::Centre) << c.id;
         }
     }
-    const FontSpec f = fixedPitchFont();
+    const FontTemplate f = fixedPitchFont();
     EXPECT_EQ(f.face, "Courier New");
     EXPECT_EQ(f.height, 14);
     EXPECT_EQ(f.weight, 400);
-    const DialogSpec d = dialogSpec();
+    const DialogTemplate d = dialogTemplate();
     EXPECT_EQ(d.caption,
               "   Программа настройки и тестирования параметров работы радиомодема ЗУЛК TARNO");
     EXPECT_EQ(d.width, 584);
@@ -134,7 +134,7 @@ TEST(ControlTable, ListsAreFilledInOrderWithTheirInitialSelections) {
     std::vector<int> actual;
     for (const auto& l : dialogLists()) {
         actual.push_back(l.id);
-        const ControlSpec* c = findControl(l.id);
+        const ControlTemplate* c = findControl(l.id);
         ASSERT_NE(c, nullptr) << l.id;
         EXPECT_EQ(c->kind, ControlKind::List) << l.id;
         const int expected = l.id == 4019 || l.id == 4075 ? 0 : l.id == 4064 ? 1 : -1;
@@ -184,8 +184,8 @@ TEST(ControlTable, EveryTextAndItemIsRepresentableInCp1251) {
             EXPECT_EQ(cp1251ToUtf8(cp), item);
         }
     }
-    EXPECT_EQ(cp1251ToUtf8(utf8ToCp1251(dialogSpec().caption)), dialogSpec().caption);
-    EXPECT_EQ(utf8ToCp1251(dialogSpec().caption).find('?'), std::string::npos);
+    EXPECT_EQ(cp1251ToUtf8(utf8ToCp1251(dialogTemplate().caption)), dialogTemplate().caption);
+    EXPECT_EQ(utf8ToCp1251(dialogTemplate().caption).find('?'), std::string::npos);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ TEST(FormModel, StartsWithTemplateTextsAndFilledListsWithoutSelection) {
     EXPECT_EQ(form.text(ids::grssiField), "1000");  // longer than its limit, not cut
     EXPECT_EQ(form.caption(ids::readProfileButton), utf8ToCp1251("Считать "));
     EXPECT_EQ(form.text(ids::channelTable), "");
-    for (const ListSpec& list : dialogLists()) {
+    for (const ListTemplate& list : dialogLists()) {
         const auto items = form.items(list.id);
         ASSERT_EQ(items.size(), list.items.size()) << list.id;
         for (std::size_t i = 0; i < items.size(); ++i) {
