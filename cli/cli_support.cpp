@@ -5,6 +5,7 @@
 #include "cli/mset_json.h"
 #include "settings/mset_fields.h"
 #include "settings/settings_file.h"
+#include "ui/cp1251.h"
 
 namespace modem::cli {
 
@@ -67,6 +68,19 @@ int writeSettingsOutput(const Mset& mset, const std::optional<std::filesystem::p
         return 1;
     }
     return 0;
+}
+
+std::string forTerminal(std::string_view cp1251) {
+    const std::string text = cp1251ToUtf8(cp1251);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
 }
 
 }  // namespace modem::cli

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "cli/commands.h"
 #include "settings/mset.h"
@@ -20,5 +22,9 @@ namespace modem::cli {
 [[nodiscard]] int writeSettingsOutput(const Mset& mset,
                                       const std::optional<std::filesystem::path>& outPath,
                                       Streams io);
+
+// A code page 1251 text with CR LF line ends (the pane's, the form's) as UTF-8
+// with the terminal's LF line ends.
+[[nodiscard]] std::string forTerminal(std::string_view cp1251);
 
 }  // namespace modem::cli

@@ -7,7 +7,6 @@
 #include "cli/commands.h"
 #include "cli/mset_json.h"
 #include "ui/control_table.h"
-#include "ui/cp1251.h"
 #include "ui/form_init.h"
 #include "ui/form_model.h"
 #include "ui/transfers.h"
@@ -88,20 +87,6 @@ int runCheck(const Args& args, Streams io) {
     const FormModel form = formShowing(mset);
     formToSettings(form, mset);
     return writeSettingsOutput(mset, args.outPath(), io);
-}
-
-// The form's lines end in "\r\n"; a terminal wants "\n".
-std::string forTerminal(std::string_view cp1251) {
-    std::string text = cp1251ToUtf8(cp1251);
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
-        out += text[i];
-    }
-    return out;
 }
 
 int runChannels(const Args& args, Streams io) {

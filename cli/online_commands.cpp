@@ -27,7 +27,6 @@
 #include "settings/mset.h"
 #include "settings/mset_fields.h"
 #include "ui/button_actions.h"
-#include "ui/cp1251.h"
 #include "ui/form_init.h"
 #include "ui/form_model.h"
 #include "ui/transfers.h"
@@ -78,20 +77,6 @@ void addPortOptions(CLI::App& cmd, PortOptions& options) {
     cmd.add_option("--port", options.port, "Serial port of the modem (default: find it by USB id)");
     cmd.add_option("--sysfs-root", options.sysfsRoot, "Root of the sysfs tree to search")
         ->group("");
-}
-
-// The pane text with the line ends of the terminal, as UTF-8.
-std::string paneForTerminal(std::string_view pane) {
-    std::string text = cp1251ToUtf8(pane);
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
-        out += text[i];
-    }
-    return out;
 }
 
 // The text from the first line that starts with "Modem" on. A late answer to
@@ -150,7 +135,7 @@ public:
             markSent();
             return true;
         }
-        m_io.err << paneForTerminal(m_pane.snapshot());
+        m_io.err << forTerminal(m_pane.snapshot());
         if (!m_link->lastError().empty()) {
             m_io.err << "modemctl: " << m_link->lastError() << '\n';
         }
@@ -420,7 +405,7 @@ int runSend(const SendOptions& options, Streams io) {
     (void)session.link().sendCommand(command.bytes);
     (void)session.collect(nullptr, std::chrono::milliseconds(options.waitMs),
                           std::chrono::milliseconds(options.waitMs));
-    io.out << paneForTerminal(session.pane().snapshot());
+    io.out << forTerminal(session.pane().snapshot());
     session.disconnect();
     return session.failures() == 0 ? 0 : 1;
 }

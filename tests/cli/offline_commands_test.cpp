@@ -3,7 +3,7 @@
 #include <random>
 
 #include "cli/mset_json.h"
-#include "run_modemctl.h"
+#include "support/run_modemctl.h"
 #include "settings/settings_file.h"
 #include "support/temp_dir.h"
 

@@ -16,6 +16,7 @@
 #include "online/fake_modem.h"
 #include "settings/mset.h"
 #include "settings/settings_file.h"
+#include "support/run_modemctl.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -26,23 +27,7 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-struct CtlRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CtlRun modemctl(std::vector<std::string> args) {
-    args.insert(args.begin(), "modemctl");
-    std::vector<const char*> argv;
-    for (const auto& a : args) {
-        argv.push_back(a.c_str());
-    }
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = cli::runModemctl(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
-}
+using test::modemctl;
 
 Mset fromJson(const std::string& text) {
     Mset m{};
@@ -73,7 +58,7 @@ protected:
     bool m_saved = [this] { return saveSettingsFile(m_profile1, siteSettings()).ok; }();
     SimProcess m_sim{{"--baud", "0", "--profile1", m_profile1}};
 
-    CtlRun online(std::vector<std::string> args) {
+    test::CliRun online(std::vector<std::string> args) {
         args.push_back("--port");
         args.push_back(m_sim.path());
         return modemctl(std::move(args));
@@ -82,7 +67,7 @@ protected:
 
 TEST_F(OnlineCommands, ReadPrintsTheModemsSettingsAsJson) {
     ASSERT_TRUE(m_saved);
-    const CtlRun r = online({"read"});
+    const test::CliRun r = online({"read"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(fromJson(r.out), defaultSettings());
     EXPECT_THAT(r.err, IsEmpty());
@@ -93,8 +78,9 @@ TEST_F(OnlineCommands, ReadAProfileOntoABaseIntoAFile) {
     base.RSDLY = 9;  // the report does not carry it: it comes from the base
     base.MARK = 0xBEEF;
     save(m_dir / "base.cfg", base);
-    const CtlRun r = online({"read", "--profile", "1", "--base", (m_dir / "base.cfg").string(),
-                             "-o", (m_dir / "out.cfg").string()});
+    const test::CliRun r =
+        online({"read", "--profile", "1", "--base", (m_dir / "base.cfg").string(), "-o",
+                (m_dir / "out.cfg").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_THAT(r.out, IsEmpty());
     Mset got{};
@@ -112,13 +98,13 @@ TEST_F(OnlineCommands, WriteVerifyReportsTheNormalisationAndTheModemHoldsTheSett
     m.IDRX1 = 0x101;  // the form moves a receive id that equals the transmit id
     m.BAND = 2;       // no control for it: the form gives 0
     save(m_dir / "in.cfg", m);
-    const CtlRun w = online({"write", (m_dir / "in.cfg").string(), "--verify"});
+    const test::CliRun w = online({"write", (m_dir / "in.cfg").string(), "--verify"});
     ASSERT_EQ(w.status, 0) << w.err;
     EXPECT_THAT(w.err, HasSubstr("IDRX1: 257 -> 258"));
     EXPECT_THAT(w.err, HasSubstr("BAND: 2 -> 0"));
     EXPECT_THAT(w.err, Not(HasSubstr("mismatch")));
 
-    const CtlRun r = online({"read"});
+    const test::CliRun r = online({"read"});
     ASSERT_EQ(r.status, 0) << r.err;
     const Mset back = fromJson(r.out);
     EXPECT_EQ(back.WT, 400);
@@ -130,9 +116,9 @@ TEST_F(OnlineCommands, WriteStoreThenReadTheProfile) {
     Mset m = defaultSettings();
     m.WT = 777;
     save(m_dir / "in.cfg", m);
-    const CtlRun w = online({"write", (m_dir / "in.cfg").string(), "--store", "0"});
+    const test::CliRun w = online({"write", (m_dir / "in.cfg").string(), "--store", "0"});
     ASSERT_EQ(w.status, 0) << w.err;
-    const CtlRun r = online({"read", "--profile", "0"});
+    const test::CliRun r = online({"read", "--profile", "0"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(fromJson(r.out).WT, 777);
 }
@@ -153,7 +139,7 @@ TEST_F(OnlineCommands, SendPrintsTheModemsAnswer) {
         std::vector<std::string> args{"send", "--wait", "200"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         SCOPED_TRACE(c.args.front());
-        const CtlRun r = online(args);
+        const test::CliRun r = online(args);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, c.answer);
     }
@@ -169,7 +155,7 @@ TEST(SendRefusal, UnknownCommandsAndBadArgumentsAreRefusedBeforeConnecting) {
         auto withPort = args;
         // A port that cannot open: a connect attempt would show in the message.
         withPort.insert(withPort.end(), {"--port", "/nonexistent/tty"});
-        const CtlRun r = modemctl(withPort);
+        const test::CliRun r = modemctl(withPort);
         EXPECT_EQ(r.status, 2);
         EXPECT_THAT(r.out, IsEmpty());
         EXPECT_THAT(r.err, Not(IsEmpty()));
@@ -185,7 +171,7 @@ TEST(OnlineFailures, NoPortGivesExit1AndSaysWhy) {
         if (std::string(cmd) == "send") {
             args.push_back("vers");
         }
-        const CtlRun r = modemctl(args);
+        const test::CliRun r = modemctl(args);
         EXPECT_EQ(r.status, 1);
         EXPECT_THAT(r.out, IsEmpty());
         EXPECT_THAT(r.err, HasSubstr("can't connect to device"));
@@ -194,7 +180,7 @@ TEST(OnlineFailures, NoPortGivesExit1AndSaysWhy) {
 
 TEST(OnlineFailures, ASilentModemGivesNoReportAndExit1) {
     FakeModem modem(FakeModem::Mode::Silent);
-    const CtlRun r = modemctl({"read", "--port", modem.path()});
+    const test::CliRun r = modemctl({"read", "--port", modem.path()});
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.out, IsEmpty());
     EXPECT_THAT(r.err, HasSubstr("no settings report"));
@@ -213,7 +199,7 @@ TEST(OnlineFailures, VerifyListsEveryFieldTheModemDidNotTake) {
     TempDir dir;
     Mset m = siteSettings();
     ASSERT_TRUE(saveSettingsFile(dir / "in.cfg", m).ok);
-    const CtlRun r =
+    const test::CliRun r =
         modemctl({"write", (dir / "in.cfg").string(), "--verify", "--port", modem.path()});
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("mismatch WT: 400 -> 123"));
@@ -263,7 +249,7 @@ TEST(Ports, ListsEveryPortWithItsUsbIdsAndMarksTheModem) {
     sys.addUsbTty("ttyACM10", "1fc9", "2909", 5);
     sys.addUsbTty("ttyACM2", "0403", "6001", 3);
     sys.addUsbTty("ttyUSB0", "1FC9", "2909", 4);  // upper case matches too
-    const CtlRun r = modemctl({"ports", "--sysfs-root", dir.path().string()});
+    const test::CliRun r = modemctl({"ports", "--sysfs-root", dir.path().string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "/dev/ttyACM2  0403:6001\n"
@@ -274,7 +260,7 @@ TEST(Ports, ListsEveryPortWithItsUsbIdsAndMarksTheModem) {
 
 TEST(Ports, NoPortsIsNoError) {
     TempDir dir;
-    const CtlRun r = modemctl({"ports", "--sysfs-root", dir.path().string()});
+    const test::CliRun r = modemctl({"ports", "--sysfs-root", dir.path().string()});
     EXPECT_EQ(r.status, 0);
     EXPECT_THAT(r.out, IsEmpty());
     EXPECT_THAT(r.err, HasSubstr("no serial ports"));
@@ -284,7 +270,7 @@ TEST(Discovery, WithoutAModemReadSaysSoAndExits1) {
     TempDir dir;
     FakeSysfs sys(dir.path());
     sys.addPlatformTty("ttyS0");
-    const CtlRun r = modemctl({"read", "--sysfs-root", dir.path().string()});
+    const test::CliRun r = modemctl({"read", "--sysfs-root", dir.path().string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.out, IsEmpty());
     EXPECT_THAT(r.err, HasSubstr("no device found"));

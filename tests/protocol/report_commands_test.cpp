@@ -10,28 +10,13 @@
 #include "cli/mset_json.h"
 #include "link/terminal_pane.h"
 #include "settings/settings_file.h"
+#include "support/run_modemctl.h"
 #include "support/temp_dir.h"
 
 namespace modem {
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun modemctl(std::vector<std::string> args) {
-    args.insert(args.begin(), "modemctl");
-    std::vector<const char*> argv;
-    for (const auto& a : args) {
-        argv.push_back(a.c_str());
-    }
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = cli::runModemctl(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
-}
+using test::modemctl;
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -90,7 +75,7 @@ TEST(ReportCommands, ParseReportOntoABaseKeepsWhatTheReportDoesNotCarry) {
     ASSERT_TRUE(saveSettingsFile(dir.path() / "sample.cfg", sample()).ok);
 
     // The pane's text (CR LF lines), as a display would save it.
-    const CliRun report = modemctl({"report", (dir.path() / "sample.cfg").string()});
+    const test::CliRun report = modemctl({"report", (dir.path() / "sample.cfg").string()});
     ASSERT_EQ(report.status, 0) << report.err;
     TerminalPane pane;
     for (char c : report.out) {
@@ -99,8 +84,8 @@ TEST(ReportCommands, ParseReportOntoABaseKeepsWhatTheReportDoesNotCarry) {
     writeFile(dir.path() / "pane.txt", pane.snapshot());
 
     const auto outCfg = dir.path() / "out.cfg";
-    const CliRun run = modemctl({"parse-report", (dir.path() / "pane.txt").string(), "--base",
-                                 (dir.path() / "base.cfg").string(), "-o", outCfg.string()});
+    const test::CliRun run = modemctl({"parse-report", (dir.path() / "pane.txt").string(), "--base",
+                                       (dir.path() / "base.cfg").string(), "-o", outCfg.string()});
     ASSERT_EQ(run.status, 0) << run.err;
     Mset written;
     ASSERT_TRUE(loadSettingsFile(outCfg, written).ok);
@@ -123,7 +108,7 @@ TEST(ReportCommands, TextWithoutASignatureFailsAndWritesNothing) {
         if (rawFlag) {
             args.emplace_back("--raw");
         }
-        const CliRun run = modemctl(args);
+        const test::CliRun run = modemctl(args);
         EXPECT_EQ(run.status, 1) << file;
         EXPECT_NE(run.err.find("Modem"), std::string::npos) << run.err;
         EXPECT_FALSE(std::filesystem::exists(dir.path() / "out.cfg")) << file;
