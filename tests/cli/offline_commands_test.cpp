@@ -3,8 +3,8 @@
 #include <random>
 
 #include "cli/mset_json.h"
-#include "support/run_modemctl.h"
 #include "settings/settings_file.h"
+#include "support/run_modemctl.h"
 #include "support/temp_dir.h"
 
 namespace modem {
