@@ -8,13 +8,13 @@
 #include <sstream>
 #include <string>
 
-#include "actions/pane_watch.h"
 #include "link/discovery.h"
 #include "link/link.h"
 #include "link/serial_port.h"
 #include "protocol/report_parser.h"
 #include "sim/modem_simulator.h"
 #include "support/manual_timer.h"
+#include "support/pane_watch.h"
 #include "support/queue_dispatcher.h"
 #include "support/recording_message_box.h"
 #include "support/scripted_file_chooser.h"

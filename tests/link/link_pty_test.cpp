@@ -38,7 +38,7 @@ struct Rig {
     test::ManualTimer timer;
     test::QueueDispatcher dispatcher;
     FixedPortFinder finder;
-    test::PaneWatcher watcher{pane};
+    test::PaneWatch watcher{pane};
     std::unique_ptr<Link> link;  // last, so it stops before the rest goes
 };
 

@@ -32,7 +32,7 @@ struct SimRig {
     test::ManualTimer timer;
     test::QueueDispatcher dispatcher;
     FixedPortFinder finder;
-    test::PaneWatcher watcher{pane};
+    test::PaneWatch watcher{pane};
     Link link{
         {pane, form, messages, timer, dispatcher, finder, [] { return makeSystemSerialPort(); }}};
 };

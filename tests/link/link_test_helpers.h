@@ -9,18 +9,16 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <map>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "link/terminal_pane.h"
+#include "support/pane_watch.h"
 #include "ui/form.h"
 
 namespace modem::test {
@@ -81,51 +79,6 @@ public:
 private:
     int m_master = -1;
     std::string m_path;
-};
-
-// Waits, without polling, until the pane's text satisfies a condition.
-class PaneWatcher {
-public:
-    explicit PaneWatcher(TerminalPane& pane) : m_pane(pane) {
-        m_pane.setChangeListener([this] {
-            {
-                std::lock_guard lock(m_mutex);
-                ++m_changes;
-            }
-            m_cv.notify_all();
-        });
-    }
-    ~PaneWatcher() { m_pane.setChangeListener(nullptr); }
-    PaneWatcher(const PaneWatcher&) = delete;
-    PaneWatcher& operator=(const PaneWatcher&) = delete;
-
-    template <typename Predicate>
-    bool waitFor(Predicate done, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
-        const auto until = std::chrono::steady_clock::now() + timeout;
-        for (;;) {
-            m_pane.takeNotification();
-            std::unique_lock lock(m_mutex);
-            const auto seen = m_changes;
-            lock.unlock();
-            if (done(m_pane.snapshot())) {
-                return true;
-            }
-            lock.lock();
-            if (!m_cv.wait_until(lock, until, [&] { return m_changes != seen; })) {
-                return false;
-            }
-        }
-    }
-
-    bool waitForText(std::string_view text) {
-        return waitFor([&](const std::string& s) { return s.find(text) != std::string::npos; });
-    }
-
-private:
-    TerminalPane& m_pane;
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    unsigned long m_changes = 0;
 };
 
 class CaptionForm : public Form {

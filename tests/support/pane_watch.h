@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -31,8 +30,9 @@ public:
     PaneWatch& operator=(const PaneWatch&) = delete;
 
     // True once `holds` is true of the pane's text.
-    [[nodiscard]] bool waitFor(const std::function<bool(std::string_view)>& holds,
-                               std::chrono::seconds limit = std::chrono::seconds(20)) {
+    template <typename Predicate>
+    [[nodiscard]] bool waitFor(Predicate holds,
+                               std::chrono::milliseconds limit = std::chrono::seconds(20)) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
         std::unique_lock lock(m_mutex);
         for (;;) {
