@@ -1,7 +1,9 @@
 #pragma once
 
-// Dialog units to pixels, computed the way the Windows dialog manager does it,
-// so that the control table's geometry lands where the original dialog put it.
+// Dialog units to pixels. The dialog's geometry is its own, given in dialog
+// units: a quarter of the dialog font's average character width across, an
+// eighth of its height down, so the layout keeps its proportions with the
+// font. Each coordinate is rounded as the Windows dialog manager rounds it.
 
 #include <QFont>
 #include <QRect>
