@@ -1,5 +1,6 @@
 #include "app/main_dialog.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
@@ -21,6 +22,9 @@ static void initialiseIconResource() {
 namespace modem {
 
 namespace {
+
+// Dialog units; the height of the layout's single-line edit fields.
+constexpr int closedListHeight = 12;
 
 QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -124,9 +128,10 @@ QWidget* MainDialog::createControl(const ControlTemplate& ctl) {
             auto* list = new QComboBox(this);
             list->setEditable(false);
             list->setInsertPolicy(QComboBox::NoInsert);
-            // The table's height includes the dropped-down part; the closed box
-            // is as high as the style makes it for the dialog font.
-            const int closed = list->sizeHint().height();
+            // The table's height includes the dropped-down part. The closed box
+            // is as high as an edit field: the layout leaves that much between a
+            // list and the caption below it.
+            const int closed = dluToPixelsY(closedListHeight, m_base);
             const int dropped = std::max(0, place.height() - closed);
             const int itemHeight = std::max(1, list->fontMetrics().height());
             list->setMaxVisibleItems(std::max(1, dropped / itemHeight));
@@ -159,6 +164,9 @@ QWidget* MainDialog::createControl(const ControlTemplate& ctl) {
     if (ctl.kind == ControlKind::Label || ctl.kind == ControlKind::LeftLabel ||
         ctl.kind == ControlKind::GroupBox || ctl.kind == ControlKind::CentredGroupBox) {
         widget->setFocusPolicy(Qt::NoFocus);
+        // Statics take no input, so a press goes to the control beneath. A
+        // frame comes after the controls it frames and so lies on top of them.
+        widget->setAttribute(Qt::WA_TransparentForMouseEvents);
     } else if (!ctl.tabStop) {
         widget->setFocusPolicy(Qt::ClickFocus);
     } else {
@@ -176,6 +184,14 @@ void MainDialog::fillLists() {
         for (const std::string& item : list.items) {
             box->addItem(QString::fromStdString(item));
         }
+        // The drop-down is as wide as its longest item, so no item is cut and
+        // no horizontal scroll bar takes the room of a row.
+        QAbstractItemView* view = box->view();
+        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        const int scrollBar = box->count() > box->maxVisibleItems()
+                                  ? view->style()->pixelMetric(QStyle::PM_ScrollBarExtent)
+                                  : 0;
+        view->setMinimumWidth(view->sizeHintForColumn(0) + 2 * view->frameWidth() + scrollBar);
         // Nothing selected until the form is initialised (initialiseForm sets
         // the first selections); addItem would have selected the first item.
         box->setCurrentIndex(-1);
