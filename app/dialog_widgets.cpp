@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <algorithm>
 
 namespace modem {
 
@@ -44,13 +45,12 @@ void MultiLineButton::paintEvent(QPaintEvent*) {
     painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, caption);
 }
 
-FieldValidator::FieldValidator(int limit, bool digitsOnly, QObject* parent)
-    : QValidator(parent), m_limit(limit), m_digitsOnly(digitsOnly) {}
+FieldValidator::FieldValidator(int limit, bool digitsOnly, QLineEdit* field)
+    : QValidator(field), m_limit(limit), m_digitsOnly(digitsOnly), m_before(field->text()) {
+    connect(field, &QLineEdit::textChanged, this, [this](const QString& text) { m_before = text; });
+}
 
-QValidator::State FieldValidator::validate(QString& input, int&) const {
-    if (m_limit > 0 && input.size() > m_limit) {
-        return Invalid;
-    }
+QValidator::State FieldValidator::validate(QString& input, int& position) const {
     if (m_digitsOnly) {
         for (const QChar c : input) {
             if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
@@ -58,6 +58,35 @@ QValidator::State FieldValidator::validate(QString& input, int&) const {
             }
         }
     }
+    if (m_limit <= 0 || input.size() <= m_limit) {
+        return Acceptable;
+    }
+    // The edit replaced a middle part of the text before it with what now
+    // ends at the cursor: what follows the cursor is the old text's tail, and
+    // the common start before it is the old text's head.
+    const qsizetype at = std::clamp<qsizetype>(position, 0, input.size());
+    qsizetype tail = 0;
+    const qsizetype tailRoom = std::min(input.size() - at, m_before.size());
+    while (tail < tailRoom &&
+           input.at(input.size() - 1 - tail) == m_before.at(m_before.size() - 1 - tail)) {
+        ++tail;
+    }
+    qsizetype head = 0;
+    const qsizetype headRoom = std::min(at, m_before.size() - tail);
+    while (head < headRoom && input.at(head) == m_before.at(head)) {
+        ++head;
+    }
+    const qsizetype inserted = input.size() - tail - head;
+    const qsizetype kept = head + tail;
+    if (inserted <= 0) {
+        return Acceptable;  // a deletion from a text already beyond the limit
+    }
+    const qsizetype room = std::max<qsizetype>(0, m_limit - kept);
+    if (room == 0) {
+        return Invalid;
+    }
+    input.remove(head + room, inserted - room);
+    position = static_cast<int>(head + room);
     return Acceptable;
 }
 

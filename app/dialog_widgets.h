@@ -2,6 +2,7 @@
 
 // Widgets that behave like the dialog's Win32 controls where Qt's differ.
 
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QValidator>
@@ -31,15 +32,18 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-// What the operator may type into a single-line field: at most `limit`
-// characters (0: no limit), digits only when asked. It is a validator rather
+// What the operator may type or paste into a single-line field: at most
+// `limit` characters (0: no limit), digits only when asked. An insertion that
+// would go beyond the limit is cut there; one with nothing left to fit is
+// refused, like a character typed into a full field. It is a validator rather
 // than QLineEdit's maximum length because that would also cut the program's
-// writes and the template text, which a Win32 edit keeps in full (4107 holds
+// writes and the template text, which the field keeps in full (4107 holds
 // "1000" under its limit of 3 until the settings are shown).
 class FieldValidator : public QValidator {
     Q_OBJECT
 public:
-    FieldValidator(int limit, bool digitsOnly, QObject* parent);
+    // Follows `field`'s text, to tell what an edit inserted.
+    FieldValidator(int limit, bool digitsOnly, QLineEdit* field);
     State validate(QString& input, int& position) const override;
 
     [[nodiscard]] int limit() const { return m_limit; }
@@ -48,6 +52,7 @@ public:
 private:
     int m_limit;
     bool m_digitsOnly;
+    QString m_before;  // the field's text before the edit being validated
 };
 
 }  // namespace modem

@@ -3,6 +3,7 @@
 // and keys the dialog must ignore.
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -21,6 +22,7 @@
 #include "app/dialog_units.h"
 #include "app/dialog_widgets.h"
 #include "app/main_dialog.h"
+#include "gui/mouse_input.h"
 #include "link/discovery.h"
 #include "support/recording_message_box.h"
 #include "support/scripted_file_chooser.h"
@@ -314,6 +316,68 @@ private slots:
         edit->clear();
         edit->setFocus();
         QTest::keyClicks(edit, typed);
+        QCOMPARE(edit->text(), shown);
+    }
+
+    // A paste is an insertion like a typed character: cut at the limit, kept
+    // whole without one; in a number field anything but digits is refused.
+    void pastesAreCutAtTheLimit_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("typed");  // after selecting all; "<" moves left
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("4033 cut at 23") << 4033 << ""
+                                        << "09-10-11-12-13-14-15-16-01"
+                                        << "09-10-11-12-13-14-15-16";
+        QTest::newRow("4021 cut at 4") << 4021 << ""
+                                       << "123456"
+                                       << "1234";
+        QTest::newRow("4038 cut at 1") << 4038 << ""
+                                       << "57"
+                                       << "5";
+        QTest::newRow("4114 in the middle, tail kept") << 4114 << "ab<"
+                                                       << "xyz"
+                                                       << "axb";
+        QTest::newRow("4031 full: refused") << 4031 << "250"
+                                            << "9"
+                                            << "250";
+        QTest::newRow("4107 beyond the limit already: refused") << 4107 << ">"
+                                                                << "5"
+                                                                << "1000";
+        QTest::newRow("4047 not digits: refused") << 4047 << ""
+                                                  << "12a"
+                                                  << "100";
+        QTest::newRow("4059 no limit") << 4059 << ""
+                                       << "1FFFFFFFFFFFFFFF"
+                                       << "1FFFFFFFFFFFFFFF";
+    }
+    void pastesAreCutAtTheLimit() {
+        QFETCH(int, id);
+        QFETCH(QString, typed);
+        QFETCH(QString, pasted);
+        QFETCH(QString, shown);
+        MainDialog dialog;
+        dialog.show();
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QWindow* window = dialog.windowHandle();
+        auto* edit = qobject_cast<QLineEdit*>(dialog.control(id));
+        test::clickCentreOf(*edit);
+        QCOMPARE(QApplication::focusWidget(), edit);
+        if (typed == QStringLiteral(">")) {
+            QTest::keyClick(window, Qt::Key_End);
+        } else {
+            QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+            for (const QChar c : typed) {
+                if (c == QLatin1Char('<')) {
+                    QTest::keyClick(window, Qt::Key_Left);
+                } else {
+                    QTest::keyClick(window, c.toLatin1());
+                }
+            }
+        }
+        QGuiApplication::clipboard()->setText(pasted);
+        QTest::keyClick(window, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(edit->text(), shown);
     }
 
