@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "link/discovery.h"
+
 namespace modem {
 
 namespace {
@@ -46,14 +48,28 @@ std::optional<QString> DemoModem::start(const QString& program, const QStringLis
             return QStringLiteral("%1 did not name its port").arg(program);
         }
     }
-    m_portPath = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+    takeAnnouncements();
     if (m_portPath.isEmpty()) {
         return QStringLiteral("%1 did not name its port").arg(program);
     }
-    // Whatever else it prints is read and dropped, so a full pipe never stalls it.
+    // Read as it comes, so the path is current when the operator connects and
+    // a full pipe never stalls the simulator.
     QObject::connect(&m_process, &QProcess::readyReadStandardOutput,
-                     [this] { static_cast<void>(m_process.readAllStandardOutput()); });
+                     [this] { takeAnnouncements(); });
     return std::nullopt;
+}
+
+void DemoModem::takeAnnouncements() {
+    while (m_process.canReadLine()) {
+        const QString line = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+        if (!line.isEmpty()) {
+            m_portPath = line;
+        }
+    }
+}
+
+std::string DemoPortFinder::findModemPort(TerminalPane& pane) {
+    return FixedPortFinder(m_demo.portPath().toStdString()).findModemPort(pane);
 }
 
 }  // namespace modem

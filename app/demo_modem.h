@@ -1,11 +1,16 @@
 #pragma once
 
 // The simulated modem of --demo: modem-sim as a child process on a
-// pseudo-terminal, ended with the program.
+// pseudo-terminal, ended with the program. When it is unplugged it comes back
+// on a fresh terminal and names it; the demo's port finder follows it there,
+// as discovery follows a real modem to its new tty.
 
 #include <QProcess>
 #include <QString>
 #include <optional>
+#include <string>
+
+#include "link/link.h"
 
 namespace modem {
 
@@ -26,12 +31,28 @@ public:
     [[nodiscard]] std::optional<QString> start(const QString& program,
                                                const QStringList& arguments = {});
 
+    // The terminal the simulator last named: every line it prints after the
+    // first names the terminal it serves after an unplug.
     [[nodiscard]] const QString& portPath() const { return m_portPath; }
     [[nodiscard]] bool running() const { return m_process.state() != QProcess::NotRunning; }
+    [[nodiscard]] qint64 processId() const { return m_process.processId(); }
 
 private:
+    void takeAnnouncements();
+
     QProcess m_process;
     QString m_portPath;
+};
+
+// Finds the simulator's current terminal on every connect and logs
+// "device found on <path>".
+class DemoPortFinder : public PortFinder {
+public:
+    explicit DemoPortFinder(const DemoModem& demo) : m_demo(demo) {}
+    [[nodiscard]] std::string findModemPort(TerminalPane& pane) override;
+
+private:
+    const DemoModem& m_demo;
 };
 
 }  // namespace modem

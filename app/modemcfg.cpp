@@ -96,7 +96,7 @@ int runModemcfg(const StartOptions& options, const std::function<void(MainDialog
                 std::fprintf(stderr, "modemcfg: %s\n", error->toLocal8Bit().constData());
                 return 1;
             }
-            finder = std::make_unique<FixedPortFinder>(demo.portPath().toStdString());
+            finder = std::make_unique<DemoPortFinder>(demo);
             break;
         }
     }

@@ -2,6 +2,10 @@
 // pseudo-terminal: what reaches the modem is read back from modem-sim's
 // traffic log, what comes back is checked in the pane, the form and the image.
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
@@ -14,8 +18,10 @@
 #include <string>
 
 #include "app/configurator.h"
+#include "app/demo_modem.h"
 #include "app/main_dialog.h"
 #include "app/modemcfg.h"
+#include "gui/mouse_input.h"
 #include "link/discovery.h"
 #include "link/link.h"
 #include "protocol/commands.h"
@@ -362,6 +368,55 @@ private slots:
         QVERIFY(wasConnected);
         sim.stop();  // everything it received is in the log now
         QCOMPARE(receivedBySim(log), std::string("+cfge\r"));
+    }
+
+    // Unplugged, the simulated modem comes back on a fresh terminal; the
+    // demo's next connect finds it there, as discovery finds a real modem.
+    void demoConnectFollowsTheSimulatorToItsNewTerminal() {
+        DemoModem demo;
+        const auto failed = demo.start(QString::fromStdString(test::SimProcess::executable()),
+                                       {QStringLiteral("--baud"), QStringLiteral("0")});
+        QVERIFY2(!failed, failed ? qPrintable(*failed) : "");
+        const std::string first = demo.portPath().toStdString();
+        test::RecordingMessageBox messages;
+        test::ScriptedFileChooser files;
+        Configurator configurator(ConfiguratorSeams{std::make_unique<DemoPortFinder>(demo),
+                                                    makeSystemSerialPort, &messages, &files});
+        configurator.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&configurator.dialog()));
+        auto* connect =
+            qobject_cast<QAbstractButton*>(configurator.dialog().control(ids::connectButton));
+        const auto answers = [&] {
+            const std::string pane = configurator.pane().snapshot();
+            std::size_t count = 0;
+            for (std::size_t at = pane.find("Config mode on"); at != std::string::npos;
+                 at = pane.find("Config mode on", at + 1)) {
+                ++count;
+            }
+            return count;
+        };
+
+        test::clickCentreOf(*connect);
+        QTRY_COMPARE(answers(), std::size_t{1});
+        QVERIFY(configurator.pane().snapshot().find("device found on " + first) !=
+                std::string::npos);
+
+        {
+            // Held open, the old terminal keeps its number from the new one.
+            const int held = ::open(first.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            QVERIFY(held >= 0);
+            QCOMPARE(::kill(static_cast<pid_t>(demo.processId()), SIGUSR1), 0);
+            QTRY_VERIFY(demo.portPath().toStdString() != first);
+            QTRY_COMPARE(connect->text(), QStringLiteral("Connect"));  // the hang-up was seen
+            ::close(held);
+        }
+        const std::string second = demo.portPath().toStdString();
+        test::clickCentreOf(*connect);
+        QCOMPARE(connect->text(), QStringLiteral("Disconnect"));
+        QVERIFY(configurator.pane().snapshot().find("device found on " + second) !=
+                std::string::npos);
+        QTRY_COMPARE(answers(), std::size_t{2});
+        QVERIFY(messages.empty());
     }
 };
 
