@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 #include "app/configurator.h"
@@ -102,22 +104,38 @@ struct Rig {
           configurator(ConfiguratorSeams{std::make_unique<FixedPortFinder>(sim.path()),
                                          makeSystemSerialPort, &messages, &files}) {
         configurator.show();
+        configurator.dialog().activateWindow();
+        if (!QTest::qWaitForWindowActive(&configurator.dialog())) {
+            throw std::runtime_error("the dialog did not become active");
+        }
     }
 
-    void press(int id) {
-        qobject_cast<QAbstractButton*>(configurator.dialog().control(id))->click();
+    // The operator's hand: a click in the middle of the control, items picked
+    // from the open drop-down, text typed over a field's whole text.
+    void press(int id) { test::clickCentreOf(*configurator.dialog().control(id)); }
+    // A press that slides off the button before the release: no click.
+    void pressAndSlideOff(int id) {
+        QWindow* window = configurator.dialog().windowHandle();
+        const QPoint away(2, 2);  // the dialog's top left corner: no control there
+        QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier,
+                          test::centreInWindow(*configurator.dialog().control(id)));
+        QTest::mouseMove(window, away);
+        QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, away);
     }
     void select(int id, int index) {
-        qobject_cast<QComboBox*>(configurator.dialog().control(id))->setCurrentIndex(index);
+        QVERIFY(
+            test::chooseItem(*qobject_cast<QComboBox*>(configurator.dialog().control(id)), index));
+        QCOMPARE(selected(id), index);
     }
     [[nodiscard]] int selected(int id) {
         return qobject_cast<QComboBox*>(configurator.dialog().control(id))->currentIndex();
     }
     void type(int id, const QString& text) {
-        auto* edit = qobject_cast<QLineEdit*>(configurator.dialog().control(id));
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClicks(edit, text);
+        QWidget* field = configurator.dialog().control(id);
+        press(id);
+        QCOMPARE(QApplication::focusWidget(), field);
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(field, text);
     }
     [[nodiscard]] QString caption(int id) {
         return qobject_cast<QAbstractButton*>(configurator.dialog().control(id))->text();
@@ -268,9 +286,12 @@ private slots:
             rig.type(edit.id, QString::fromLatin1(edit.typed));
             QVERIFY(model.form.setText(edit.id, edit.typed));
         }
-        auto* table =
-            qobject_cast<QPlainTextEdit*>(rig.configurator.dialog().control(ids::channelTable));
-        table->setPlainText(QStringLiteral("01-r150.000-t170.500s2000pLo\n7"));
+        QWidget* table = rig.configurator.dialog().control(ids::channelTable);
+        rig.press(ids::channelTable);
+        QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(table, QStringLiteral("01-r150.000-t170.500s2000pLo"));
+        QTest::keyClick(table, Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClicks(table, QStringLiteral("7"));
         QVERIFY(model.form.setText(ids::channelTable, "01-r150.000-t170.500s2000pLo\r\n7"));
 
         rig.press(ids::checkButton);
@@ -307,6 +328,7 @@ private slots:
         };
         std::string expected = "+cfge\r";
         for (const auto& press : presses) {
+            rig.pressAndSlideOff(press.id);  // sends nothing
             rig.press(press.id);
             expected += press.command;
         }
@@ -357,15 +379,21 @@ private slots:
         options.source = PortSource::Fixed;
         options.port = sim.path();
         bool wasConnected = false;
+        bool commandArrived = false;
         const int code = runModemcfg(options, [&](MainDialog& dialog) {
-            qobject_cast<QAbstractButton*>(dialog.control(ids::connectButton))->click();
+            test::clickCentreOf(*dialog.control(ids::connectButton));
             wasConnected =
                 qobject_cast<QAbstractButton*>(dialog.control(ids::connectButton))->text() ==
                 QStringLiteral("Disconnect");
+            // Closing the port drops what the modem has not read yet: wait for
+            // the connect's command, so that anything after it would show.
+            commandArrived =
+                QTest::qWaitFor([&] { return receivedBySim(log) == "+cfge\r"; }, 10000);
             dialog.close();
         });
         QCOMPARE(code, 0);
         QVERIFY(wasConnected);
+        QVERIFY(commandArrived);
         sim.stop();  // everything it received is in the log now
         QCOMPARE(receivedBySim(log), std::string("+cfge\r"));
     }
