@@ -234,6 +234,24 @@ private slots:
         QCOMPARE(dialog.control(ids::channelTable)->focusPolicy(), Qt::StrongFocus);
     }
 
+    // The widgets stay in the template's order (raising or lowering one to
+    // change what the mouse hits would reorder them).
+    void controlsStayInTheTemplateOrder() {
+        MainDialog dialog;
+        dialog.show();
+        std::vector<int> expected;
+        for (const ControlTemplate& ctl : dialogControls()) {
+            expected.push_back(ctl.id);
+        }
+        std::vector<int> created;
+        for (const QObject* child : dialog.children()) {
+            if (const QVariant id = child->property("controlId"); id.isValid()) {
+                created.push_back(id.toInt());
+            }
+        }
+        QCOMPARE(created, expected);
+    }
+
     void tabOrderIsTheTemplateOrder() {
         MainDialog dialog;
         dialog.show();
