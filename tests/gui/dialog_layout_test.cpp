@@ -330,9 +330,13 @@ private slots:
         QFETCH(QString, shown);
         MainDialog dialog;
         dialog.show();
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
         auto* edit = qobject_cast<QLineEdit*>(dialog.control(id));
-        edit->clear();
-        edit->setFocus();
+        test::clickCentreOf(*edit);
+        QCOMPARE(QApplication::focusWidget(), edit);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Backspace);
         QTest::keyClicks(edit, typed);
         QCOMPARE(edit->text(), shown);
     }
