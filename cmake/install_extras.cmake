@@ -71,16 +71,16 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${MODEM_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configurator and test bench for a dual-band radio modem")
+# The extended description; cpack puts the summary above it and indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "configurator and test bench for a dual-band radio modem
- Reads, edits, writes and tests the settings of the ZULK TARNO radio modem
- (a VHF radio with 16 channels, an MF radio with three fixed channels and four
- interface ports), attached by USB as a serial port.
- .
- The package holds three programs: modemcfg, a Qt dialog; modemctl, the same
- operations from the command line; and modem-sim, a simulated modem on a
- pseudo-terminal for trying both out. Its udev rules let the logged-in user and
- the dialout group use the modem and keep ModemManager away from it.")
+    "Reads, edits, writes and tests the settings of the ZULK TARNO radio modem
+(a VHF radio with 16 channels, an MF radio with three fixed channels and four
+interface ports), attached by USB as a serial port.
+
+The package holds three programs: modemcfg, a Qt dialog; modemctl, the same
+operations from the command line; and modem-sim, a simulated modem on a
+pseudo-terminal for trying both out. Its udev rules let the logged-in user and
+the dialout group use the modem and keep ModemManager away from it.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
