@@ -10,7 +10,10 @@ if(EXISTS "${SOURCE_DIR}/.git")
     find_package(Git QUIET)
     if(GIT_FOUND)
         execute_process(
-            COMMAND "${GIT_EXECUTABLE}" -C "${SOURCE_DIR}" describe --always --dirty --abbrev=12
+            # No optional locks: a build must not hold the index a git command
+            # running beside it wants to write.
+            COMMAND "${GIT_EXECUTABLE}" --no-optional-locks -C "${SOURCE_DIR}"
+                    describe --always --dirty --abbrev=12
             OUTPUT_VARIABLE commit
             OUTPUT_STRIP_TRAILING_WHITESPACE
             RESULT_VARIABLE status
