@@ -68,7 +68,8 @@ fi
 # ---- modemcfg: its usage, printed with a usage error ----
 if [ -n "$cfg" ]; then
     usage=$(QT_QPA_PLATFORM=offscreen "$cfg" --no-such-option 2>&1)
-    options=$(printf '%s\n' "$usage" | grep -oE -- '--[a-z0-9-]+' | sort -u | grep -vx -- --no-such-option)
+    # The lines that explain one option each: "  --port PATH  use the serial port...".
+    options=$(printf '%s\n' "$usage" | grep -oE -- '^  --[a-z0-9-]+' | tr -d ' ' | sort -u)
     [ -n "$options" ] || fail "modemcfg printed no usage: $usage"
     for option in $options; do
         check_page_option modemcfg "$option"
