@@ -1,12 +1,21 @@
 #include <QApplication>
 #include <cstdio>
+#include <cstring>
 #include <variant>
 
 #include "app/main_dialog.h"
 #include "app/modemcfg.h"
+#include "version/version.h"
 
 int main(int argc, char** argv) {
+    // Answered before the toolkit starts, so that it needs no display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("modemcfg %s\n", modem::versionText());
+        return 0;
+    }
     QApplication app(argc, argv);
+    // Desktop shells match the window to its menu entry, and so to its icon, by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.modemcfg.modemcfg"));
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     const auto parsed = modem::parseArguments(arguments);

@@ -44,14 +44,23 @@ private:
 }  // namespace
 
 const char* usageText() {
-    return "usage: modemcfg [--port PATH | --demo]\n"
-           "  (no option)  find the modem by its USB identifiers on every connect\n"
-           "  --port PATH  use the serial port PATH instead\n"
-           "  --demo       start the simulated modem (modem-sim) and use its port\n";
+    return "usage: modemcfg [--port PATH | --demo] [--quit-when-shown]\n"
+           "       modemcfg --version\n"
+           "  (no option)        find the modem by its USB identifiers on every connect\n"
+           "  --port PATH        use the serial port PATH instead\n"
+           "  --demo             start the simulated modem (modem-sim) and use its port\n"
+           "  --quit-when-shown  close once the dialog has been drawn (start-up check)\n"
+           "  --version          print the version and exit\n";
 }
 
-std::variant<StartOptions, UsageError> parseArguments(const QStringList& arguments) {
+std::variant<StartOptions, UsageError> parseArguments(const QStringList& given) {
     StartOptions options;
+    // The start-up check goes with any way to start, in any position, once.
+    QStringList arguments = given;
+    options.quitWhenShown = arguments.removeAll(QStringLiteral("--quit-when-shown")) == 1;
+    if (!options.quitWhenShown && arguments.size() != given.size()) {
+        return UsageError{"--quit-when-shown given more than once"};
+    }
     if (arguments.isEmpty()) {
         return options;
     }
@@ -102,9 +111,17 @@ int runModemcfg(const StartOptions& options, const std::function<void(MainDialog
     }
 
     Configurator configurator(ConfiguratorSeams{std::move(finder)});
+    std::function<void(MainDialog&)> shown = onShown;
+    if (!shown && options.quitWhenShown) {
+        shown = [](MainDialog& dialog) {
+            std::printf("modemcfg: dialog shown: %s\n", dialog.windowTitle().toUtf8().constData());
+            std::fflush(stdout);
+            dialog.close();
+        };
+    }
     std::unique_ptr<FirstPaintWatcher> watcher;
-    if (onShown) {
-        watcher = std::make_unique<FirstPaintWatcher>(configurator.dialog(), onShown);
+    if (shown) {
+        watcher = std::make_unique<FirstPaintWatcher>(configurator.dialog(), shown);
     }
     // Closing the dialog ends the program even while a message box, which has
     // no owner, is still open; nested loops end with the main one.

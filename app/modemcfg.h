@@ -20,6 +20,9 @@ enum class PortSource {
 struct StartOptions {
     PortSource source = PortSource::Discovery;
     std::string port;  // for Fixed
+    // --quit-when-shown: close as soon as the dialog has first been drawn, for
+    // scripts that check that the installed program starts.
+    bool quitWhenShown = false;
 };
 
 struct UsageError {
@@ -33,7 +36,8 @@ struct UsageError {
 [[nodiscard]] const char* usageText();
 
 // Runs the dialog until it is closed; returns the exit code (0 after a
-// normal close). `onShown` runs once, when the dialog has first been drawn.
+// normal close). `onShown` runs once, when the dialog has first been drawn;
+// without it, --quit-when-shown prints the dialog's title and closes it there.
 // Needs a QApplication.
 [[nodiscard]] int runModemcfg(const StartOptions& options,
                               const std::function<void(MainDialog&)>& onShown = {});

@@ -1,12 +1,14 @@
 #include <exception>
 
 #include "cli/commands.h"
+#include "version/version.h"
 
 namespace modem::cli {
 
 int runModemctl(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"modemctl: read, write and test the radio modem's settings"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("modemctl ") + versionText());
     Action chosen;
     const Streams io{out, err};
     addOfflineCommands(app, chosen, io);

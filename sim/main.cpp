@@ -23,6 +23,7 @@
 
 #include "settings/settings_file.h"
 #include "sim/modem_simulator.h"
+#include "version/version.h"
 
 namespace {
 
@@ -365,6 +366,7 @@ int main(int argc, char** argv) {
     app.add_option("--profile1", options.profile1, "Settings file for stored profile 1")
         ->check(CLI::ExistingFile);
     app.add_option("--log", options.log, "Record both directions with timestamps");
+    app.set_version_flag("--version", std::string("modem-sim ") + modem::versionText());
     CLI11_PARSE(app, argc, argv);
     return serve(options);
 }
