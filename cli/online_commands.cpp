@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <iomanip>
 #include <memory>
 #include <optional>
@@ -53,20 +55,57 @@ constexpr auto settleLimit = 300ms;
 // The close comes 100 ms after "+cfgd\r"; this only bounds a link that never closes.
 constexpr auto disconnectLimit = 2000ms;
 
-// Message boxes become one line on standard error; the session fails if any appeared.
+// Message boxes become one line on standard error, with the reason behind
+// them. Only the first is printed: the later ones of a session follow from it
+// (the disconnect after a failed write). The session fails if any appeared.
 class StderrMessageBox : public MessageBox {
 public:
-    explicit StderrMessageBox(std::ostream& err) : m_err(err) {}
-    void show(std::string_view text, std::string_view caption, MessageIcon /*icon*/) override {
-        m_err << "modemctl: " << caption << ": " << text << '\n';
-        ++m_shown;
+    StderrMessageBox(std::ostream& err, std::function<std::string()> reason)
+        : m_err(err), m_reason(std::move(reason)) {}
+    void show(std::string_view text, std::string_view /*caption*/, MessageIcon /*icon*/) override {
+        if (m_shown++ > 0) {
+            return;
+        }
+        m_err << "modemctl: " << text;
+        if (const std::string why = m_reason(); !why.empty()) {
+            m_err << ": " << why;
+        }
+        m_err << '\n';
     }
     [[nodiscard]] int shown() const { return m_shown; }
 
 private:
     std::ostream& m_err;
+    std::function<std::string()> m_reason;
     int m_shown = 0;
 };
+
+// Remembers which port discovery led to, so that a failure can name it, or
+// say that there was none.
+class RecordingFinder : public PortFinder {
+public:
+    explicit RecordingFinder(std::unique_ptr<PortFinder> inner) : m_inner(std::move(inner)) {}
+    [[nodiscard]] std::string findModemPort(TerminalPane& pane) override {
+        m_asked = true;
+        m_found = m_inner->findModemPort(pane);
+        return m_found;
+    }
+    [[nodiscard]] bool foundNone() const { return m_asked && m_found.empty(); }
+    [[nodiscard]] const std::string& found() const { return m_found; }
+
+private:
+    std::unique_ptr<PortFinder> m_inner;
+    bool m_asked = false;
+    std::string m_found;
+};
+
+// The port's own error, naming the port once.
+std::string portReason(const std::string& port, const std::string& error) {
+    if (port.empty() || error.starts_with(port + ": ")) {
+        return error;
+    }
+    return error.empty() ? port : port + ": " + error;
+}
 
 struct PortOptions {
     std::string port;               // empty: discovery
@@ -99,11 +138,13 @@ bool reportArrived(std::string_view pane) {
 class Session {
 public:
     Session(const PortOptions& options, Streams io)
-        : m_io(io), m_messages(io.err), m_timer(m_loop.makeTimer()) {
+        : m_messages(io.err, [this] { return failureReason(); }), m_timer(m_loop.makeTimer()) {
         if (options.port.empty()) {
-            m_finder = std::make_unique<SysfsPortFinder>(options.sysfsRoot);
+            m_finder = std::make_unique<RecordingFinder>(
+                std::make_unique<SysfsPortFinder>(options.sysfsRoot));
         } else {
-            m_finder = std::make_unique<FixedPortFinder>(options.port);
+            m_finder =
+                std::make_unique<RecordingFinder>(std::make_unique<FixedPortFinder>(options.port));
         }
         m_link = std::make_unique<Link>(LinkContext{
             .pane = m_pane,
@@ -128,16 +169,12 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // The connect sequence. On failure the pane says why ("no device found").
+    // The connect sequence. On failure one line on standard error says why.
     [[nodiscard]] bool connect() {
         m_link->toggleConnection();
         if (m_link->state() == LinkState::Up) {
             markSent();
             return true;
-        }
-        m_io.err << forTerminal(m_pane.snapshot());
-        if (!m_link->lastError().empty()) {
-            m_io.err << "modemctl: " << m_link->lastError() << '\n';
         }
         return false;
     }
@@ -224,13 +261,26 @@ public:
     [[nodiscard]] int failures() const { return m_messages.shown(); }
 
 private:
-    Streams m_io;
+    std::string failureReason() const {
+        if (m_finder->foundNone()) {
+            return "no device found (no USB serial port " + usbId() + "; name one with --port)";
+        }
+        return portReason(m_finder->found(), m_link ? m_link->lastError() : std::string());
+    }
+
+    static std::string usbId() {
+        char text[16];
+        std::snprintf(text, sizeof text, "%04x:%04x", unsigned{modemVendorId},
+                      unsigned{modemProductId});
+        return text;
+    }
+
     EventLoop m_loop;
     StderrMessageBox m_messages;
     std::unique_ptr<Timer> m_timer;
     TerminalPane m_pane;
     FormModel m_form;
-    std::unique_ptr<PortFinder> m_finder;
+    std::unique_ptr<RecordingFinder> m_finder;
     std::unique_ptr<Link> m_link;  // last: destroyed first, before what it uses
     std::uint64_t m_changesAtSend = 0;
 };
