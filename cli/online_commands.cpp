@@ -19,6 +19,7 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/event_loop.h"
+#include "cli/modem_read.h"
 #include "link/discovery.h"
 #include "link/link.h"
 #include "link/serial_port.h"
@@ -105,17 +106,6 @@ std::string portReason(const std::string& port, const std::string& error) {
         return error;
     }
     return error.empty() ? port : port + ": " + error;
-}
-
-struct PortOptions {
-    std::string port;               // empty: discovery
-    std::string sysfsRoot{"/sys"};  // hidden option, so tests can use a fake tree
-};
-
-void addPortOptions(CLI::App& cmd, PortOptions& options) {
-    cmd.add_option("--port", options.port, "Serial port of the modem (default: find it by USB id)");
-    cmd.add_option("--sysfs-root", options.sysfsRoot, "Root of the sysfs tree to search")
-        ->group("");
 }
 
 // The text from the first line that starts with "Modem" on. A late answer to
@@ -325,35 +315,20 @@ struct ReadOptions {
 };
 
 int runRead(const ReadOptions& options, Streams io) {
-    Mset mset = defaultSettings();
-    if (options.base && !readSettingsInput(*options.base, mset, io)) {
+    Mset base = defaultSettings();
+    if (options.base && !readSettingsInput(*options.base, base, io)) {
         return 1;
     }
-    std::optional<Clock::duration> elapsed;
-    std::string pane;
-    std::uint64_t received = 0;
-    {
-        Session session(options.port, io);
-        if (!session.connect()) {
-            return 1;
-        }
-        const auto before = session.link().bytesReceived();
-        elapsed = session.requestReport(readCommandFor(options.profile));
-        received = session.link().bytesReceived() - before;
-        pane = session.pane().snapshot();
-        session.disconnect();
-    }
-    if (!elapsed || !parseReport(reportText(pane), mset)) {
-        io.err << "modemctl: no settings report from the modem (received " << received
-               << " bytes)\n";
+    const ModemRead read = readModemSettings(options.port, options.profile, base, io);
+    if (!read.settings) {
         return 1;
     }
     if (options.timing) {
         io.err << "timing: report_us="
-               << std::chrono::duration_cast<std::chrono::microseconds>(*elapsed).count()
-               << " report_bytes=" << received << '\n';
+               << std::chrono::duration_cast<std::chrono::microseconds>(read.elapsed).count()
+               << " report_bytes=" << read.received << '\n';
     }
-    return writeSettingsOutput(mset, options.output, io);
+    return writeSettingsOutput(*read.settings, options.output, io);
 }
 
 // ---- write ----
@@ -461,6 +436,39 @@ int runSend(const SendOptions& options, Streams io) {
 }
 
 }  // namespace
+
+void addPortOptions(CLI::App& cmd, PortOptions& options) {
+    cmd.add_option("--port", options.port, "Serial port of the modem (default: find it by USB id)");
+    cmd.add_option("--sysfs-root", options.sysfsRoot, "Root of the sysfs tree to search")
+        ->group("");
+}
+
+ModemRead readModemSettings(const PortOptions& port, std::optional<unsigned> profile,
+                            const Mset& base, Streams io) {
+    ModemRead result;
+    std::optional<Clock::duration> elapsed;
+    std::string pane;
+    {
+        Session session(port, io);
+        if (!session.connect()) {
+            return result;
+        }
+        const auto before = session.link().bytesReceived();
+        elapsed = session.requestReport(readCommandFor(profile));
+        result.received = session.link().bytesReceived() - before;
+        pane = session.pane().snapshot();
+        session.disconnect();
+    }
+    Mset mset = base;
+    if (!elapsed || !parseReport(reportText(pane), mset)) {
+        io.err << "modemctl: no settings report from the modem (received " << result.received
+               << " bytes)\n";
+        return result;
+    }
+    result.settings = mset;
+    result.elapsed = *elapsed;
+    return result;
+}
 
 void addOnlineCommands(CLI::App& app, Action& chosen, Streams io) {
     {
