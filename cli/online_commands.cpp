@@ -100,6 +100,26 @@ private:
     std::string m_found;
 };
 
+// The link's close timer, noting when it has closed the link: a link that
+// went down otherwise went down by itself.
+class ClosingTimer : public Timer {
+public:
+    explicit ClosingTimer(std::unique_ptr<Timer> inner) : m_inner(std::move(inner)) {}
+    void start(std::chrono::milliseconds delay, std::function<void()> onExpired) override {
+        m_inner->start(delay, [this, onExpired = std::move(onExpired)] {
+            m_fired = true;
+            onExpired();
+        });
+    }
+    void stop() override { m_inner->stop(); }
+    [[nodiscard]] bool isActive() const override { return m_inner->isActive(); }
+    [[nodiscard]] bool fired() const { return m_fired; }
+
+private:
+    std::unique_ptr<Timer> m_inner;
+    bool m_fired = false;
+};
+
 // The port's own error, naming the port once.
 std::string portReason(const std::string& port, const std::string& error) {
     if (port.empty() || error.starts_with(port + ": ")) {
@@ -140,7 +160,7 @@ public:
             .pane = m_pane,
             .form = m_form,
             .messages = m_messages,
-            .timer = *m_timer,
+            .timer = m_timer,
             .dispatcher = m_loop,
             .finder = *m_finder,
             .makePort = [] { return makeSystemSerialPort(); },
@@ -163,19 +183,34 @@ public:
     [[nodiscard]] bool connect() {
         m_link->toggleConnection();
         if (m_link->state() == LinkState::Up) {
+            m_wasUp = true;
             markSent();
             return true;
         }
         return false;
     }
 
+    // Whether nothing has failed so far. A line that went down by itself (a
+    // pulled cable, a modem that hung up) is a failure too, reported once:
+    // without it the sends that follow would go nowhere without a word.
+    [[nodiscard]] bool healthy() {
+        if (m_wasUp && !m_timer.fired() && !m_lost && m_link->state() == LinkState::Down) {
+            m_lost = true;
+            m_messages.show("device disconnected", "Error", MessageIcon::None);
+        }
+        return m_messages.shown() == 0;
+    }
+
     // "+cfgd\r", then the close when the timer fires.
     void disconnect() {
+        (void)healthy();
         if (m_link->state() == LinkState::Up) {
             m_link->toggleConnection();
         }
         (void)m_loop.runUntil([this] { return m_link->state() == LinkState::Down; },
                               Clock::now() + disconnectLimit);
+        // A hang-up before the close came is a line lost with what was sent on it.
+        (void)healthy();
     }
 
     // Runs the loop until `complete` holds for the pane's text, the line has
@@ -252,6 +287,9 @@ public:
 
 private:
     std::string failureReason() const {
+        if (m_lost) {
+            return portReason(m_finder->found(), "the line hung up");
+        }
         if (m_finder->foundNone()) {
             return "no device found (no USB serial port " + usbId() + "; name one with --port)";
         }
@@ -267,12 +305,14 @@ private:
 
     EventLoop m_loop;
     StderrMessageBox m_messages;
-    std::unique_ptr<Timer> m_timer;
+    ClosingTimer m_timer;
     TerminalPane m_pane;
     FormModel m_form;
     std::unique_ptr<RecordingFinder> m_finder;
     std::unique_ptr<Link> m_link;  // last: destroyed first, before what it uses
     std::uint64_t m_changesAtSend = 0;
+    bool m_wasUp = false;
+    bool m_lost = false;
 };
 
 std::string readCommandFor(std::optional<unsigned> profile) {
@@ -383,13 +423,15 @@ int runWrite(const WriteOptions& options, Streams io) {
         (void)session.link().sendCommand(cmdSave(*options.store));
         session.markSent();
     }
-    int status = session.failures() == 0 ? 0 : 1;
+    int status = session.healthy() ? 0 : 1;
     if (status == 0 && options.verify) {
         const auto elapsed = session.requestReport(cmdView());
         const std::string pane = session.pane().snapshot();
         // Parsed onto the sent image, so fields the report lacks compare equal.
         Mset readBack = mset;
-        if (!elapsed || !parseReport(reportText(pane), readBack)) {
+        if (!session.healthy()) {
+            status = 1;
+        } else if (!elapsed || !parseReport(reportText(pane), readBack)) {
             io.err << "modemctl: verify: no settings report from the modem\n";
             status = 1;
         } else {
@@ -430,7 +472,10 @@ int runSend(const SendOptions& options, Streams io) {
     (void)session.link().sendCommand(command.bytes);
     (void)session.collect(nullptr, std::chrono::milliseconds(options.waitMs),
                           std::chrono::milliseconds(options.waitMs));
-    io.out << forTerminal(session.pane().snapshot());
+    // After a failure the pane holds the link's own lines, not an answer.
+    if (session.healthy()) {
+        io.out << forTerminal(session.pane().snapshot());
+    }
     session.disconnect();
     return session.failures() == 0 ? 0 : 1;
 }
@@ -457,7 +502,11 @@ ModemRead readModemSettings(const PortOptions& port, std::optional<unsigned> pro
         elapsed = session.requestReport(readCommandFor(profile));
         result.received = session.link().bytesReceived() - before;
         pane = session.pane().snapshot();
+        const bool failed = !session.healthy();  // its line is out already
         session.disconnect();
+        if (failed) {
+            return result;
+        }
     }
     Mset mset = base;
     if (!elapsed || !parseReport(reportText(pane), mset)) {

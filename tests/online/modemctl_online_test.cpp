@@ -226,6 +226,28 @@ TEST(OnlineFailures, VerifyListsEveryFieldTheModemDidNotTake) {
     EXPECT_THAT(r.err, Not(HasSubstr("RSDLY")));
 }
 
+TEST(OnlineFailures, AModemThatHangsUpAfterTheConnectFailsWithOneLine) {
+    TempDir dir;
+    const std::string cfg = (dir / "in.cfg").string();
+    ASSERT_TRUE(saveSettingsFile(cfg, defaultSettings()).ok);
+    for (const auto& args : {std::vector<std::string>{"read"},
+                             {"write", cfg},
+                             {"write", cfg, "--verify"},
+                             {"send", "vers"},
+                             {"diff", "modem", cfg}}) {
+        SCOPED_TRACE(args.front() + " " + args.back());
+        FakeModem modem(FakeModem::Mode::HangUp);
+        auto withPort = args;
+        withPort.insert(withPort.end(), {"--port", modem.path()});
+        const test::CliRun r = modemctl(withPort);
+        EXPECT_EQ(r.status, args.front() == "diff" ? 2 : 1);
+        EXPECT_THAT(r.out, IsEmpty());
+        // The hang-up shows where it is met: at a write, or as the line going down.
+        EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+        EXPECT_THAT(r.err, HasSubstr(modem.path() + ": ")) << r.err;
+    }
+}
+
 // A sysfs tree as the kernel lays it out: class/tty/<name> links to the tty
 // under its device; a USB tty's `device` leads to the interface, whose parent
 // carries the identifiers.
