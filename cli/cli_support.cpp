@@ -1,5 +1,6 @@
 #include "cli/cli_support.h"
 
+#include <fstream>
 #include <ostream>
 
 #include "cli/mset_json.h"
@@ -51,6 +52,31 @@ bool readSettingsInput(const std::filesystem::path& path, Mset& mset, Streams io
     const FileStatus status = loadSettingsFile(path, mset);
     if (!status) {
         printStatus(io.err, path, status);
+        return false;
+    }
+    return true;
+}
+
+bool readJsonSettingsInput(const std::filesystem::path& path, Mset& mset, Streams io) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) {
+        io.err << path.string() << ": cannot open\n";
+        return false;
+    }
+    nlohmann::json doc;
+    try {
+        doc = nlohmann::json::parse(in);
+    } catch (const nlohmann::json::exception& e) {
+        // what() is "[json.exception.parse_error.101] parse error at ..."; keep the part after the
+        // tag.
+        const std::string what = e.what();
+        const auto tagEnd = what.find("] ");
+        io.err << path.string() << ": not valid JSON: "
+               << (tagEnd == std::string::npos ? what : what.substr(tagEnd + 2)) << '\n';
+        return false;
+    }
+    if (const std::string refusal = msetFromJson(doc, mset); !refusal.empty()) {
+        io.err << path.string() << ": " << refusal << '\n';
         return false;
     }
     return true;

@@ -17,6 +17,11 @@ namespace modem::cli {
 // returns false; `mset` is unchanged.
 [[nodiscard]] bool readSettingsInput(const std::filesystem::path& path, Mset& mset, Streams io);
 
+// Reads a JSON file as export prints it into `mset`. On failure (cannot open,
+// not JSON, a field missing or out of range) prints one line on `io.err` and
+// returns false; `mset` is unchanged.
+[[nodiscard]] bool readJsonSettingsInput(const std::filesystem::path& path, Mset& mset, Streams io);
+
 // Writes `mset` as a ".cfg" file at `outPath` (replacing it safely), or prints
 // its JSON on `io.out` when no path is given. Returns the exit status.
 [[nodiscard]] int writeSettingsOutput(const Mset& mset,

@@ -24,6 +24,7 @@ struct Streams {
 void addOfflineCommands(CLI::App& app, Action& chosen, Streams io);
 void addReportCommands(CLI::App& app, Action& chosen, Streams io);
 void addOnlineCommands(CLI::App& app, Action& chosen, Streams io);
+void addDiffCommand(CLI::App& app, Action& chosen, Streams io);
 
 // The whole program, testable without a process.
 int runModemctl(int argc, const char* const* argv, std::ostream& out, std::ostream& err);

@@ -1,4 +1,3 @@
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,26 +42,8 @@ int runExport(const Args& args, Streams io) {
 }
 
 int runImport(const Args& args, Streams io) {
-    std::ifstream in(args.input, std::ios::binary);
-    if (!in.is_open()) {
-        io.err << args.input << ": cannot open\n";
-        return 1;
-    }
-    nlohmann::json doc;
-    try {
-        doc = nlohmann::json::parse(in);
-    } catch (const nlohmann::json::exception& e) {
-        // what() is "[json.exception.parse_error.101] parse error at ..."; keep the part after the
-        // tag.
-        std::string what = e.what();
-        const auto tagEnd = what.find("] ");
-        io.err << args.input << ": not valid JSON: "
-               << (tagEnd == std::string::npos ? what : what.substr(tagEnd + 2)) << '\n';
-        return 1;
-    }
     Mset mset;
-    if (const std::string refusal = msetFromJson(doc, mset); !refusal.empty()) {
-        io.err << args.input << ": " << refusal << '\n';
+    if (!readJsonSettingsInput(args.input, mset, io)) {
         return 1;
     }
     return writeSettingsOutput(mset, args.outPath(), io);

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <iomanip>
 #include <memory>
 #include <optional>
@@ -17,6 +19,7 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/event_loop.h"
+#include "cli/modem_read.h"
 #include "link/discovery.h"
 #include "link/link.h"
 #include "link/serial_port.h"
@@ -53,30 +56,76 @@ constexpr auto settleLimit = 300ms;
 // The close comes 100 ms after "+cfgd\r"; this only bounds a link that never closes.
 constexpr auto disconnectLimit = 2000ms;
 
-// Message boxes become one line on standard error; the session fails if any appeared.
+// Message boxes become one line on standard error, with the reason behind
+// them. Only the first is printed: the later ones of a session follow from it
+// (the disconnect after a failed write). The session fails if any appeared.
 class StderrMessageBox : public MessageBox {
 public:
-    explicit StderrMessageBox(std::ostream& err) : m_err(err) {}
-    void show(std::string_view text, std::string_view caption, MessageIcon /*icon*/) override {
-        m_err << "modemctl: " << caption << ": " << text << '\n';
-        ++m_shown;
+    StderrMessageBox(std::ostream& err, std::function<std::string()> reason)
+        : m_err(err), m_reason(std::move(reason)) {}
+    void show(std::string_view text, std::string_view /*caption*/, MessageIcon /*icon*/) override {
+        if (m_shown++ > 0) {
+            return;
+        }
+        m_err << "modemctl: " << text;
+        if (const std::string why = m_reason(); !why.empty()) {
+            m_err << ": " << why;
+        }
+        m_err << '\n';
     }
     [[nodiscard]] int shown() const { return m_shown; }
 
 private:
     std::ostream& m_err;
+    std::function<std::string()> m_reason;
     int m_shown = 0;
 };
 
-struct PortOptions {
-    std::string port;               // empty: discovery
-    std::string sysfsRoot{"/sys"};  // hidden option, so tests can use a fake tree
+// Remembers which port discovery led to, so that a failure can name it, or
+// say that there was none.
+class RecordingFinder : public PortFinder {
+public:
+    explicit RecordingFinder(std::unique_ptr<PortFinder> inner) : m_inner(std::move(inner)) {}
+    [[nodiscard]] std::string findModemPort(TerminalPane& pane) override {
+        m_asked = true;
+        m_found = m_inner->findModemPort(pane);
+        return m_found;
+    }
+    [[nodiscard]] bool foundNone() const { return m_asked && m_found.empty(); }
+    [[nodiscard]] const std::string& found() const { return m_found; }
+
+private:
+    std::unique_ptr<PortFinder> m_inner;
+    bool m_asked = false;
+    std::string m_found;
 };
 
-void addPortOptions(CLI::App& cmd, PortOptions& options) {
-    cmd.add_option("--port", options.port, "Serial port of the modem (default: find it by USB id)");
-    cmd.add_option("--sysfs-root", options.sysfsRoot, "Root of the sysfs tree to search")
-        ->group("");
+// The link's close timer, noting when it has closed the link: a link that
+// went down otherwise went down by itself.
+class ClosingTimer : public Timer {
+public:
+    explicit ClosingTimer(std::unique_ptr<Timer> inner) : m_inner(std::move(inner)) {}
+    void start(std::chrono::milliseconds delay, std::function<void()> onExpired) override {
+        m_inner->start(delay, [this, onExpired = std::move(onExpired)] {
+            m_fired = true;
+            onExpired();
+        });
+    }
+    void stop() override { m_inner->stop(); }
+    [[nodiscard]] bool isActive() const override { return m_inner->isActive(); }
+    [[nodiscard]] bool fired() const { return m_fired; }
+
+private:
+    std::unique_ptr<Timer> m_inner;
+    bool m_fired = false;
+};
+
+// The port's own error, naming the port once.
+std::string portReason(const std::string& port, const std::string& error) {
+    if (port.empty() || error.starts_with(port + ": ")) {
+        return error;
+    }
+    return error.empty() ? port : port + ": " + error;
 }
 
 // The text from the first line that starts with "Modem" on. A late answer to
@@ -99,17 +148,19 @@ bool reportArrived(std::string_view pane) {
 class Session {
 public:
     Session(const PortOptions& options, Streams io)
-        : m_io(io), m_messages(io.err), m_timer(m_loop.makeTimer()) {
+        : m_messages(io.err, [this] { return failureReason(); }), m_timer(m_loop.makeTimer()) {
         if (options.port.empty()) {
-            m_finder = std::make_unique<SysfsPortFinder>(options.sysfsRoot);
+            m_finder = std::make_unique<RecordingFinder>(
+                std::make_unique<SysfsPortFinder>(options.sysfsRoot));
         } else {
-            m_finder = std::make_unique<FixedPortFinder>(options.port);
+            m_finder =
+                std::make_unique<RecordingFinder>(std::make_unique<FixedPortFinder>(options.port));
         }
         m_link = std::make_unique<Link>(LinkContext{
             .pane = m_pane,
             .form = m_form,
             .messages = m_messages,
-            .timer = *m_timer,
+            .timer = m_timer,
             .dispatcher = m_loop,
             .finder = *m_finder,
             .makePort = [] { return makeSystemSerialPort(); },
@@ -128,27 +179,38 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // The connect sequence. On failure the pane says why ("no device found").
+    // The connect sequence. On failure one line on standard error says why.
     [[nodiscard]] bool connect() {
         m_link->toggleConnection();
         if (m_link->state() == LinkState::Up) {
+            m_wasUp = true;
             markSent();
             return true;
-        }
-        m_io.err << forTerminal(m_pane.snapshot());
-        if (!m_link->lastError().empty()) {
-            m_io.err << "modemctl: " << m_link->lastError() << '\n';
         }
         return false;
     }
 
+    // Whether nothing has failed so far. A line that went down by itself (a
+    // pulled cable, a modem that hung up) is a failure too, reported once:
+    // without it the sends that follow would go nowhere without a word.
+    [[nodiscard]] bool healthy() {
+        if (m_wasUp && !m_timer.fired() && !m_lost && m_link->state() == LinkState::Down) {
+            m_lost = true;
+            m_messages.show("device disconnected", "Error", MessageIcon::None);
+        }
+        return m_messages.shown() == 0;
+    }
+
     // "+cfgd\r", then the close when the timer fires.
     void disconnect() {
+        (void)healthy();
         if (m_link->state() == LinkState::Up) {
             m_link->toggleConnection();
         }
         (void)m_loop.runUntil([this] { return m_link->state() == LinkState::Down; },
                               Clock::now() + disconnectLimit);
+        // A hang-up before the close came is a line lost with what was sent on it.
+        (void)healthy();
     }
 
     // Runs the loop until `complete` holds for the pane's text, the line has
@@ -224,15 +286,33 @@ public:
     [[nodiscard]] int failures() const { return m_messages.shown(); }
 
 private:
-    Streams m_io;
+    std::string failureReason() const {
+        if (m_lost) {
+            return portReason(m_finder->found(), "the line hung up");
+        }
+        if (m_finder->foundNone()) {
+            return "no device found (no USB serial port " + usbId() + "; name one with --port)";
+        }
+        return portReason(m_finder->found(), m_link ? m_link->lastError() : std::string());
+    }
+
+    static std::string usbId() {
+        char text[16];
+        std::snprintf(text, sizeof text, "%04x:%04x", unsigned{modemVendorId},
+                      unsigned{modemProductId});
+        return text;
+    }
+
     EventLoop m_loop;
     StderrMessageBox m_messages;
-    std::unique_ptr<Timer> m_timer;
+    ClosingTimer m_timer;
     TerminalPane m_pane;
     FormModel m_form;
-    std::unique_ptr<PortFinder> m_finder;
+    std::unique_ptr<RecordingFinder> m_finder;
     std::unique_ptr<Link> m_link;  // last: destroyed first, before what it uses
     std::uint64_t m_changesAtSend = 0;
+    bool m_wasUp = false;
+    bool m_lost = false;
 };
 
 std::string readCommandFor(std::optional<unsigned> profile) {
@@ -275,35 +355,20 @@ struct ReadOptions {
 };
 
 int runRead(const ReadOptions& options, Streams io) {
-    Mset mset = defaultSettings();
-    if (options.base && !readSettingsInput(*options.base, mset, io)) {
+    Mset base = defaultSettings();
+    if (options.base && !readSettingsInput(*options.base, base, io)) {
         return 1;
     }
-    std::optional<Clock::duration> elapsed;
-    std::string pane;
-    std::uint64_t received = 0;
-    {
-        Session session(options.port, io);
-        if (!session.connect()) {
-            return 1;
-        }
-        const auto before = session.link().bytesReceived();
-        elapsed = session.requestReport(readCommandFor(options.profile));
-        received = session.link().bytesReceived() - before;
-        pane = session.pane().snapshot();
-        session.disconnect();
-    }
-    if (!elapsed || !parseReport(reportText(pane), mset)) {
-        io.err << "modemctl: no settings report from the modem (received " << received
-               << " bytes)\n";
+    const ModemRead read = readModemSettings(options.port, options.profile, base, io);
+    if (!read.settings) {
         return 1;
     }
     if (options.timing) {
         io.err << "timing: report_us="
-               << std::chrono::duration_cast<std::chrono::microseconds>(*elapsed).count()
-               << " report_bytes=" << received << '\n';
+               << std::chrono::duration_cast<std::chrono::microseconds>(read.elapsed).count()
+               << " report_bytes=" << read.received << '\n';
     }
-    return writeSettingsOutput(mset, options.output, io);
+    return writeSettingsOutput(*read.settings, options.output, io);
 }
 
 // ---- write ----
@@ -358,13 +423,15 @@ int runWrite(const WriteOptions& options, Streams io) {
         (void)session.link().sendCommand(cmdSave(*options.store));
         session.markSent();
     }
-    int status = session.failures() == 0 ? 0 : 1;
+    int status = session.healthy() ? 0 : 1;
     if (status == 0 && options.verify) {
         const auto elapsed = session.requestReport(cmdView());
         const std::string pane = session.pane().snapshot();
         // Parsed onto the sent image, so fields the report lacks compare equal.
         Mset readBack = mset;
-        if (!elapsed || !parseReport(reportText(pane), readBack)) {
+        if (!session.healthy()) {
+            status = 1;
+        } else if (!elapsed || !parseReport(reportText(pane), readBack)) {
             io.err << "modemctl: verify: no settings report from the modem\n";
             status = 1;
         } else {
@@ -405,12 +472,52 @@ int runSend(const SendOptions& options, Streams io) {
     (void)session.link().sendCommand(command.bytes);
     (void)session.collect(nullptr, std::chrono::milliseconds(options.waitMs),
                           std::chrono::milliseconds(options.waitMs));
-    io.out << forTerminal(session.pane().snapshot());
+    // After a failure the pane holds the link's own lines, not an answer.
+    if (session.healthy()) {
+        io.out << forTerminal(session.pane().snapshot());
+    }
     session.disconnect();
     return session.failures() == 0 ? 0 : 1;
 }
 
 }  // namespace
+
+void addPortOptions(CLI::App& cmd, PortOptions& options) {
+    cmd.add_option("--port", options.port, "Serial port of the modem (default: find it by USB id)");
+    cmd.add_option("--sysfs-root", options.sysfsRoot, "Root of the sysfs tree to search")
+        ->group("");
+}
+
+ModemRead readModemSettings(const PortOptions& port, std::optional<unsigned> profile,
+                            const Mset& base, Streams io) {
+    ModemRead result;
+    std::optional<Clock::duration> elapsed;
+    std::string pane;
+    {
+        Session session(port, io);
+        if (!session.connect()) {
+            return result;
+        }
+        const auto before = session.link().bytesReceived();
+        elapsed = session.requestReport(readCommandFor(profile));
+        result.received = session.link().bytesReceived() - before;
+        pane = session.pane().snapshot();
+        const bool failed = !session.healthy();  // its line is out already
+        session.disconnect();
+        if (failed) {
+            return result;
+        }
+    }
+    Mset mset = base;
+    if (!elapsed || !parseReport(reportText(pane), mset)) {
+        io.err << "modemctl: no settings report from the modem (received " << result.received
+               << " bytes)\n";
+        return result;
+    }
+    result.settings = mset;
+    result.elapsed = *elapsed;
+    return result;
+}
 
 void addOnlineCommands(CLI::App& app, Action& chosen, Streams io) {
     {

@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "settings/safe_write.h"
+#include "settings/safe_write_posix.h"
 
 namespace modem {
 
@@ -90,18 +90,29 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-int fsyncRetrying(int fd) {
+int fsyncRetrying(const FileSyscalls& calls, int fd) {
     int rc;
     do {
-        rc = ::fsync(fd);
+        rc = calls.fsync(fd);
     } while (rc != 0 && errno == EINTR);
     return rc;
 }
 
 }  // namespace
 
+FileSyscalls FileSyscalls::system() {
+    return {.fsync = [](int fd) { return ::fsync(fd); },
+            .renameat = [](int fromDir, const char* from, int toDir,
+                           const char* to) { return ::renameat(fromDir, from, toDir, to); }};
+}
+
 WriteStatus writeFileAtomically(const std::filesystem::path& path,
                                 std::span<const std::uint8_t> bytes) {
+    return writeFileAtomically(path, bytes, FileSyscalls::system());
+}
+
+WriteStatus writeFileAtomically(const std::filesystem::path& path,
+                                std::span<const std::uint8_t> bytes, const FileSyscalls& calls) {
     namespace fs = std::filesystem;
     if (path.empty()) {
         return {WriteOutcome::CannotCreate, "no file name"};
@@ -180,19 +191,19 @@ WriteStatus writeFileAtomically(const std::filesystem::path& path,
     if (!writeAll(file.get(), bytes)) {
         return failure(WriteOutcome::CannotWrite, "write", errno);
     }
-    if (fsyncRetrying(file.get()) != 0) {
+    if (fsyncRetrying(calls, file.get()) != 0) {
         return failure(WriteOutcome::CannotWrite, "flush", errno);
     }
     if (!file.close()) {
         return failure(WriteOutcome::CannotWrite, "close", errno);
     }
-    if (::renameat(dir.get(), tempName.c_str(), dir.get(), base.c_str()) != 0) {
+    if (calls.renameat(dir.get(), tempName.c_str(), dir.get(), base.c_str()) != 0) {
         return failure(WriteOutcome::CannotWrite, "rename", errno);
     }
     guard.release();
     // Makes the rename itself durable. Some file systems cannot sync a folder
     // (EINVAL); the data is in place regardless.
-    if (fsyncRetrying(dir.get()) != 0 && errno != EINVAL) {
+    if (fsyncRetrying(calls, dir.get()) != 0 && errno != EINVAL) {
         return failure(WriteOutcome::CannotWrite, "folder sync", errno);
     }
     return {};

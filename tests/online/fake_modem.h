@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "sim/modem_simulator.h"
 
@@ -25,6 +26,7 @@ public:
     enum class Mode {
         Silent,  // reads everything, answers nothing
         Answer,  // answers as the simulated modem does
+        HangUp,  // hangs up once the connect's first bytes are in, as a pulled cable does
     };
 
     // `afterUpload` may change the modem's settings once an image is in.
@@ -49,8 +51,7 @@ public:
         (void)!::write(m_stop, &one, sizeof one);
         m_thread.join();
         ::close(m_stop);
-        ::close(m_terminal);
-        ::close(m_master);
+        closeLine();
     }
 
     FakeModem(const FakeModem&) = delete;
@@ -77,6 +78,10 @@ private:
                 continue;
             }
             m_received += static_cast<std::uint64_t>(n);
+            if (m_mode == Mode::HangUp) {
+                closeLine();
+                return;
+            }
             if (m_mode == Mode::Silent) {
                 continue;
             }
@@ -89,6 +94,17 @@ private:
                 }
             }
             (void)!::write(m_master, answer.data(), answer.size());
+        }
+    }
+
+    // With both sides of the pseudo-terminal closed here, the client's side
+    // hangs up.
+    void closeLine() {
+        if (m_terminal >= 0) {
+            ::close(std::exchange(m_terminal, -1));
+        }
+        if (m_master >= 0) {
+            ::close(std::exchange(m_master, -1));
         }
     }
 

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -163,18 +165,35 @@ TEST(SendRefusal, UnknownCommandsAndBadArgumentsAreRefusedBeforeConnecting) {
     }
 }
 
-TEST(OnlineFailures, NoPortGivesExit1AndSaysWhy) {
+TEST(OnlineFailures, APortThatCannotBeUsedGivesExit1AndOneLineNamingIt) {
     TempDir dir;
-    for (const char* cmd : {"read", "send"}) {
-        SCOPED_TRACE(cmd);
-        std::vector<std::string> args{cmd, "--port", (dir / "no-such-tty").string()};
-        if (std::string(cmd) == "send") {
-            args.push_back("vers");
-        }
-        const test::CliRun r = modemctl(args);
+    const std::string cfg = (dir / "in.cfg").string();
+    ASSERT_TRUE(saveSettingsFile(cfg, defaultSettings()).ok);
+    const std::string missing = (dir / "no-such-tty").string();
+    const std::string folder = dir.path().string();
+    const std::string plain = cfg;  // opens, but is no terminal
+    const std::string cannotConnect = "modemctl: can't connect to device: ";
+    struct Case {
+        std::vector<std::string> args;
+        std::string line;
+    };
+    const std::vector<Case> cases{
+        {{"read", "--port", missing}, cannotConnect + missing + ": No such file or directory"},
+        {{"read", "--profile", "1", "--port", folder},
+         cannotConnect + folder + ": " + std::strerror(EISDIR)},
+        {{"send", "vers", "--port", missing},
+         cannotConnect + missing + ": " + std::strerror(ENOENT)},
+        {{"write", cfg, "--verify", "--store", "1", "--port", missing},
+         cannotConnect + missing + ": " + std::strerror(ENOENT)},
+        {{"read", "--port", plain},
+         "modemctl: please reconnect device: " + plain + ": tcgetattr: " + std::strerror(ENOTTY)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
+        const test::CliRun r = modemctl(c.args);
         EXPECT_EQ(r.status, 1);
         EXPECT_THAT(r.out, IsEmpty());
-        EXPECT_THAT(r.err, HasSubstr("can't connect to device"));
+        EXPECT_EQ(r.err, c.line + "\n");
     }
 }
 
@@ -205,6 +224,28 @@ TEST(OnlineFailures, VerifyListsEveryFieldTheModemDidNotTake) {
     EXPECT_THAT(r.err, HasSubstr("mismatch WT: 400 -> 123"));
     EXPECT_THAT(r.err, HasSubstr("mismatch CH[5].THR: 330 -> 77"));
     EXPECT_THAT(r.err, Not(HasSubstr("RSDLY")));
+}
+
+TEST(OnlineFailures, AModemThatHangsUpAfterTheConnectFailsWithOneLine) {
+    TempDir dir;
+    const std::string cfg = (dir / "in.cfg").string();
+    ASSERT_TRUE(saveSettingsFile(cfg, defaultSettings()).ok);
+    for (const auto& args : {std::vector<std::string>{"read"},
+                             {"write", cfg},
+                             {"write", cfg, "--verify"},
+                             {"send", "vers"},
+                             {"diff", "modem", cfg}}) {
+        SCOPED_TRACE(args.front() + " " + args.back());
+        FakeModem modem(FakeModem::Mode::HangUp);
+        auto withPort = args;
+        withPort.insert(withPort.end(), {"--port", modem.path()});
+        const test::CliRun r = modemctl(withPort);
+        EXPECT_EQ(r.status, args.front() == "diff" ? 2 : 1);
+        EXPECT_THAT(r.out, IsEmpty());
+        // The hang-up shows where it is met: at a write, or as the line going down.
+        EXPECT_EQ(lineCount(r.err), 1u) << r.err;
+        EXPECT_THAT(r.err, HasSubstr(modem.path() + ": ")) << r.err;
+    }
 }
 
 // A sysfs tree as the kernel lays it out: class/tty/<name> links to the tty
@@ -266,15 +307,25 @@ TEST(Ports, NoPortsIsNoError) {
     EXPECT_THAT(r.err, HasSubstr("no serial ports"));
 }
 
-TEST(Discovery, WithoutAModemReadSaysSoAndExits1) {
+TEST(Discovery, WithoutAModemEveryOnlineCommandSaysSoInOneLineAndExits1) {
     TempDir dir;
     FakeSysfs sys(dir.path());
     sys.addPlatformTty("ttyS0");
-    const test::CliRun r = modemctl({"read", "--sysfs-root", dir.path().string()});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_THAT(r.out, IsEmpty());
-    EXPECT_THAT(r.err, HasSubstr("no device found"));
-    EXPECT_THAT(r.err, HasSubstr("can't connect to device"));
+    sys.addUsbTty("ttyUSB0", "0403", "6001", 3);
+    const std::string cfg = (dir / "in.cfg").string();
+    ASSERT_TRUE(saveSettingsFile(cfg, defaultSettings()).ok);
+    const std::string root = dir.path().string();
+    for (const auto& args : {std::vector<std::string>{"read"}, {"write", cfg}, {"send", "vers"}}) {
+        SCOPED_TRACE(args.front());
+        auto withRoot = args;
+        withRoot.insert(withRoot.end(), {"--sysfs-root", root});
+        const test::CliRun r = modemctl(withRoot);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_THAT(r.out, IsEmpty());
+        EXPECT_EQ(r.err,
+                  "modemctl: can't connect to device: no device found (no USB serial port "
+                  "1fc9:2909; name one with --port)\n");
+    }
 }
 
 }  // namespace

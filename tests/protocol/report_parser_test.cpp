@@ -137,6 +137,28 @@ TEST(ParseReport, PathListsAndTheirNibbleArithmetic) {
     EXPECT_EQ(open.CHS1, 8u);
 }
 
+TEST(ParseReport, TheDashCountCoversTheTwentyFourCharactersAfterTheStartAndNoMore) {
+    // Filler is no digit, so an item read from it is 0: -1 in its nibble.
+    struct Case {
+        const char* name;
+        std::string odd;  // at 996, nothing but filler after it
+        std::uint16_t length;
+        std::uint32_t packed;
+    };
+    const std::vector<Case> cases{
+        {"a dash as the 25th character counts", "01-02-03-04-05-06-07xxxx-", 8, 0x0123455F},
+        {"a dash as the 26th does not", "01-02-03-04-05-06-07xxxxx-", 7, 0x01234560},
+        {"a CR just before the 25th ends the count", "01-02-03-04-05-06-07xxx\r-", 7, 0x01234560},
+        {"nor does a dash at the start", "-01-02", 2, 0xEF000000},
+        {"one dash, far out", "01" + std::string(22, 'x') + "-", 2, 0xFF000000},
+    };
+    for (const Case& c : cases) {
+        const Mset m = Text(2000).at(996, c.odd).parse();
+        EXPECT_EQ(m.CHS1, c.length) << c.name;
+        EXPECT_EQ(m.CHL1, c.packed) << c.name;
+    }
+}
+
 TEST(ParseReport, ATextEndingEarlyReadsAsNul) {
     const Mset m = Text().at(23, "155.225").cut(900).parse();
     EXPECT_EQ(m.CH[0].RXF, 155225u);

@@ -6,10 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstring>
+#include <string>
 #include <vector>
 
+#include "settings/safe_write_posix.h"
 #include "support/temp_dir.h"
 
 namespace modem {
@@ -127,6 +131,97 @@ TEST(SafeWrite, AFailingWriteKeepsTheOldFileAndLeavesNoTemporary) {
     EXPECT_EQ(readBytes(target), old);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.cfg"});
 }
+
+// The real calls, watched: each flush notes what it flushed.
+struct WatchedCalls {
+    std::vector<std::string> steps;  // "flush file <size>", "flush folder", "rename"
+    FileSyscalls calls = FileSyscalls::system();
+
+    FileSyscalls watching() {
+        const FileSyscalls real = calls;
+        return {.fsync =
+                    [this, real](int fd) {
+                        struct stat st {};
+                        ::fstat(fd, &st);
+                        steps.push_back(S_ISREG(st.st_mode)
+                                            ? "flush file " + std::to_string(st.st_size)
+                                            : "flush folder");
+                        return real.fsync(fd);
+                    },
+                .renameat =
+                    [this, real](int fromDir, const char* from, int toDir, const char* to) {
+                        steps.push_back("rename");
+                        return real.renameat(fromDir, from, toDir, to);
+                    }};
+    }
+};
+
+TEST(SafeWrite, FlushesTheWholeContentBeforeTheRenameAndTheFolderAfterIt) {
+    TempDir dir;
+    const auto target = dir / "a.cfg";
+    writeBytes(target, pattern(5, 0));
+    WatchedCalls watched;
+    ASSERT_TRUE(writeFileAtomically(target, pattern(1024, 2), watched.watching()).ok());
+    EXPECT_EQ(watched.steps,
+              (std::vector<std::string>{"flush file 1024", "rename", "flush folder"}));
+    EXPECT_EQ(readBytes(target), pattern(1024, 2));
+}
+
+struct FailingStep {
+    const char* what;
+    bool targetExists;
+    bool failFlush;  // else the rename fails
+    int error;
+};
+
+void PrintTo(const FailingStep& step, std::ostream* os) {
+    *os << step.what;
+}
+
+class SafeWriteFailingStep : public ::testing::TestWithParam<FailingStep> {};
+
+TEST_P(SafeWriteFailingStep, KeepsTheOldFileAndLeavesNoTemporary) {
+    const FailingStep& step = GetParam();
+    TempDir dir;
+    const auto target = dir / "a.cfg";
+    if (step.targetExists) {
+        writeBytes(target, pattern(300, 11));
+    }
+    const auto before = dir.entries();
+
+    FileSyscalls calls = FileSyscalls::system();
+    const FileSyscalls real = calls;
+    if (step.failFlush) {
+        calls.fsync = [&](int fd) {
+            struct stat st {};
+            if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+                errno = step.error;
+                return -1;
+            }
+            return real.fsync(fd);
+        };
+    } else {
+        calls.renameat = [&](int, const char*, int, const char*) {
+            errno = step.error;
+            return -1;
+        };
+    }
+    const WriteStatus s = writeFileAtomically(target, pattern(1024, 6), calls);
+    EXPECT_EQ(s.outcome, WriteOutcome::CannotWrite);
+    EXPECT_EQ(s.reason,
+              std::string(step.failFlush ? "flush: " : "rename: ") + std::strerror(step.error));
+    EXPECT_EQ(dir.entries(), before);
+    if (step.targetExists) {
+        EXPECT_EQ(readBytes(target), pattern(300, 11));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, SafeWriteFailingStep,
+                         ::testing::Values(FailingStep{"FlushOverAnOldFile", true, true, EIO},
+                                           FailingStep{"FlushOfANewFile", false, true, ENOSPC},
+                                           FailingStep{"RenameOverAnOldFile", true, false, EXDEV},
+                                           FailingStep{"RenameOfANewFile", false, false, EACCES}),
+                         [](const auto& p) { return std::string(p.param.what); });
 
 }  // namespace
 }  // namespace modem
