@@ -88,16 +88,6 @@ void writeAll(int fd, const std::string& bytes) {
     }
 }
 
-class NullForm : public modem::Form {
-public:
-    void replaceText(int, std::size_t, std::string_view) override {}
-    std::string readText(int, std::size_t) const override { return {}; }
-    void setSelection(int, int) override {}
-    int selection(int) const override { return 0; }
-    void setCaption(int, std::string_view) override {}
-    std::string caption(int) const override { return {}; }
-};
-
 class NullMessages : public modem::MessageBox {
 public:
     void show(std::string_view text, std::string_view caption, modem::MessageIcon) override {
@@ -116,13 +106,12 @@ struct Turn {
 Turn linkTurn() {
     Pty pty = openPty();
     modem::TerminalPane pane;
-    NullForm form;
     NullMessages messages;
     modem::test::ManualTimer timer;
     modem::test::QueueDispatcher dispatcher;
     modem::FixedPortFinder finder(pty.path);
-    modem::Link link({pane, form, messages, timer, dispatcher, finder,
-                      [] { return modem::makeSystemSerialPort(); }});
+    modem::Link link(
+        {pane, messages, timer, dispatcher, finder, [] { return modem::makeSystemSerialPort(); }});
     link.toggleConnection();
     if (!link.connected()) {
         return {};

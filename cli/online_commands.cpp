@@ -107,7 +107,6 @@ public:
         }
         m_link = std::make_unique<Link>(LinkContext{
             .pane = m_pane,
-            .form = m_form,
             .messages = m_messages,
             .timer = *m_timer,
             .dispatcher = m_loop,
@@ -229,7 +228,6 @@ private:
     StderrMessageBox m_messages;
     std::unique_ptr<Timer> m_timer;
     TerminalPane m_pane;
-    FormModel m_form;
     std::unique_ptr<PortFinder> m_finder;
     std::unique_ptr<Link> m_link;  // last: destroyed first, before what it uses
     std::uint64_t m_changesAtSend = 0;

@@ -24,6 +24,7 @@
 #include "ui/control_table.h"
 #include "ui/form_init.h"
 #include "ui/form_model.h"
+#include "ui/link_caption.h"
 #include "ui/transfers.h"
 
 namespace modem::test {
@@ -79,12 +80,12 @@ protected:
     FixedPortFinder m_finder{m_sim.path()};
     Link m_link{LinkContext{
         .pane = m_pane,
-        .form = m_form,
         .messages = m_messages,
         .timer = m_timer,
         .dispatcher = m_dispatcher,
         .finder = m_finder,
         .makePort = [] { return makeSystemSerialPort(); },
+        .stateChanged = showLinkState(m_form),
     }};
     ActionContext m_ctx{m_mset, m_form, m_pane, m_link, m_files, m_messages};
 

@@ -31,6 +31,7 @@
 #include "ui/control_table.h"
 #include "ui/form_init.h"
 #include "ui/form_model.h"
+#include "ui/link_caption.h"
 
 using namespace modem;
 
@@ -129,7 +130,8 @@ struct Rig {
 // The in-memory model with the same chain, for comparing what the dialog shows.
 struct ModelRig {
     ModelRig()
-        : link(LinkContext{pane, form, messages, timer, dispatcher, finder, makeSystemSerialPort}),
+        : link(LinkContext{pane, messages, timer, dispatcher, finder, makeSystemSerialPort,
+                           showLinkState(form)}),
           actions{mset, form, pane, link, files, messages} {
         initialiseForm(form, mset);
     }

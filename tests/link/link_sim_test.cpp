@@ -15,6 +15,8 @@
 #include "support/recording_message_box.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "ui/control_table.h"
+#include "ui/link_caption.h"
 
 namespace modem {
 namespace {
@@ -24,7 +26,7 @@ using ::testing::EndsWith;
 
 struct SimRig {
     explicit SimRig(const std::string& path) : finder(path) {}
-    std::string caption() const { return form.caption(Link::connectButtonId); }
+    std::string caption() const { return form.caption(ids::connectButton); }
 
     TerminalPane pane;
     test::CaptionForm form;
@@ -33,8 +35,8 @@ struct SimRig {
     test::QueueDispatcher dispatcher;
     FixedPortFinder finder;
     test::PaneWatch watcher{pane};
-    Link link{
-        {pane, form, messages, timer, dispatcher, finder, [] { return makeSystemSerialPort(); }}};
+    Link link{{pane, messages, timer, dispatcher, finder, [] { return makeSystemSerialPort(); },
+               showLinkState(form)}};
 };
 
 std::size_t count(const std::string& text, std::string_view what) {

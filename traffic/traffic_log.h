@@ -1,0 +1,109 @@
+#pragma once
+
+// The traffic log: every burst sent and received and every status line,
+// appended to a file (format in traffic_format.h). Recording only copies the
+// bytes into memory; a writer thread of the log's own formats them and writes
+// them out in batches, so the receive thread never waits for the disk.
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "link/link.h"
+#include "traffic/traffic_format.h"
+
+namespace modem {
+
+struct TrafficLogOptions {
+    // Bytes recorded but not yet written beyond which further bursts are
+    // dropped (and counted in a status entry) rather than held: memory stays
+    // bounded when the disk is far slower than the line.
+    std::size_t maxPendingBytes = std::size_t{64} << 20;
+    // Called once, on the writer thread, when a write fails (a full disk, say);
+    // the log stops there and recording becomes a no-op. May be empty.
+    std::function<void(std::string_view message)> onFailure;
+};
+
+class TrafficLog;
+
+struct OpenedTrafficLog {
+    std::unique_ptr<TrafficLog> log;  // null on failure
+    std::string error;                // why, naming the file
+};
+
+class TrafficLog final : public TrafficTap {
+public:
+    // Opens `path` for appending (creating it) and starts the writer.
+    [[nodiscard]] static OpenedTrafficLog open(const std::filesystem::path& path,
+                                               TrafficLogOptions options = {});
+
+    // Only open() can make the key.
+    class Key {
+        friend class TrafficLog;
+        Key() = default;
+    };
+    TrafficLog(Key key, std::ofstream out, std::filesystem::path path, TrafficLogOptions options);
+
+    // Writes everything recorded, then stops the writer.
+    ~TrafficLog() override;
+    TrafficLog(const TrafficLog&) = delete;
+    TrafficLog& operator=(const TrafficLog&) = delete;
+
+    // Safe from any thread; never waits for the disk.
+    void record(TrafficDirection direction, std::span<const std::uint8_t> bytes);
+
+    void sent(std::span<const std::uint8_t> bytes) override;
+    void received(std::span<const std::uint8_t> bytes) override;
+    void status(std::string_view text) override;
+
+    // Waits until everything recorded before the call is written, or the log
+    // has stopped.
+    void flush();
+
+    [[nodiscard]] bool failed() const;
+
+private:
+    struct Entry {
+        TrafficClock::time_point when;
+        TrafficDirection direction;
+        std::size_t offset;  // into Batch::bytes
+        std::size_t size;
+    };
+    struct Batch {
+        std::vector<Entry> entries;
+        std::vector<std::uint8_t> bytes;
+        std::uint64_t droppedBytes = 0;
+        std::uint64_t droppedBursts = 0;
+        std::uint64_t sequence = 0;  // of the last entry recorded into it
+        void clear();
+    };
+
+    void writerLoop();
+    bool writeBatch(const Batch& batch, std::string& text);
+
+    std::filesystem::path m_path;
+    TrafficLogOptions m_options;
+    std::ofstream m_out;  // the writer thread's alone once it runs
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wakeWriter;
+    std::condition_variable m_written;
+    Batch m_pending;
+    std::uint64_t m_recorded = 0;     // entries recorded so far
+    std::uint64_t m_writtenUpTo = 0;  // entries written so far
+    bool m_stopping = false;
+    bool m_failed = false;
+    std::thread m_writer;  // last: starts once everything above exists
+};
+
+}  // namespace modem
