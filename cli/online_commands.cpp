@@ -26,6 +26,7 @@
 #include "protocol/report_parser.h"
 #include "settings/mset.h"
 #include "settings/mset_fields.h"
+#include "traffic/traffic_log.h"
 #include "ui/button_actions.h"
 #include "ui/form_init.h"
 #include "ui/form_model.h"
@@ -71,12 +72,26 @@ private:
 struct PortOptions {
     std::string port;               // empty: discovery
     std::string sysfsRoot{"/sys"};  // hidden option, so tests can use a fake tree
+    std::filesystem::path log;      // empty: no traffic log
 };
 
+constexpr const char* logHelp =
+    "Append every byte sent and received, and the status lines, to FILE";
+
+// --log is taken before the subcommand and after it alike.
 void addPortOptions(CLI::App& cmd, PortOptions& options) {
     cmd.add_option("--port", options.port, "Serial port of the modem (default: find it by USB id)");
     cmd.add_option("--sysfs-root", options.sysfsRoot, "Root of the sysfs tree to search")
         ->group("");
+    cmd.add_option("--log", options.log, logHelp)->option_text("FILE");
+}
+
+// The subcommand's own --log, else the one given before the subcommand.
+PortOptions withLog(PortOptions options, const std::filesystem::path& globalLog) {
+    if (options.log.empty()) {
+        options.log = globalLog;
+    }
+    return options;
 }
 
 // The text from the first line that starts with "Modem" on. A late answer to
@@ -100,6 +115,11 @@ class Session {
 public:
     Session(const PortOptions& options, Streams io)
         : m_io(io), m_messages(io.err), m_timer(m_loop.makeTimer()) {
+        if (!options.log.empty()) {
+            OpenedTrafficLog opened = TrafficLog::open(options.log);
+            m_log = std::move(opened.log);
+            m_logError = std::move(opened.error);
+        }
         if (options.port.empty()) {
             m_finder = std::make_unique<SysfsPortFinder>(options.sysfsRoot);
         } else {
@@ -112,6 +132,8 @@ public:
             .dispatcher = m_loop,
             .finder = *m_finder,
             .makePort = [] { return makeSystemSerialPort(); },
+            .stateChanged = nullptr,  // no button to show it on
+            .traffic = m_log.get(),
         });
         // Received bytes wake the loop, so a complete report is seen at once.
         m_pane.setChangeListener([this] { m_loop.wake(); });
@@ -122,6 +144,13 @@ public:
         m_link->shutdown();
         m_link.reset();
         m_pane.setChangeListener(nullptr);
+        if (m_log) {
+            // Everything is written by now, or the log has stopped: say so once.
+            m_log->flush();
+            if (const std::string failure = m_log->failure(); !failure.empty()) {
+                m_io.err << "modemctl: " << failure << '\n';
+            }
+        }
     }
 
     Session(const Session&) = delete;
@@ -129,6 +158,10 @@ public:
 
     // The connect sequence. On failure the pane says why ("no device found").
     [[nodiscard]] bool connect() {
+        if (!m_logError.empty()) {
+            m_io.err << "modemctl: " << m_logError << '\n';
+            return false;
+        }
         m_link->toggleConnection();
         if (m_link->state() == LinkState::Up) {
             markSent();
@@ -229,6 +262,8 @@ private:
     std::unique_ptr<Timer> m_timer;
     TerminalPane m_pane;
     std::unique_ptr<PortFinder> m_finder;
+    std::unique_ptr<TrafficLog> m_log;
+    std::string m_logError;
     std::unique_ptr<Link> m_link;  // last: destroyed first, before what it uses
     std::uint64_t m_changesAtSend = 0;
 };
@@ -411,6 +446,8 @@ int runSend(const SendOptions& options, Streams io) {
 }  // namespace
 
 void addOnlineCommands(CLI::App& app, Action& chosen, Streams io) {
+    auto globalLog = std::make_shared<std::filesystem::path>();
+    app.add_option("--log", *globalLog, logHelp)->option_text("FILE");
     {
         auto options = std::make_shared<PortsOptions>();
         auto* cmd = app.add_subcommand("ports", "List serial ports, marking the modem's");
@@ -429,8 +466,13 @@ void addOnlineCommands(CLI::App& app, Action& chosen, Streams io) {
         cmd->add_option("-o,--output", options->output, "Write a .cfg file instead of JSON");
         cmd->add_flag("--timing", options->timing, "Print the report's timing on stderr")
             ->group("");
-        cmd->callback(
-            [options, &chosen, io] { chosen = [options, io] { return runRead(*options, io); }; });
+        cmd->callback([options, &chosen, io, globalLog] {
+            chosen = [options, io, globalLog] {
+                auto withGlobal = *options;
+                withGlobal.port = withLog(options->port, *globalLog);
+                return runRead(withGlobal, io);
+            };
+        });
     }
     {
         auto options = std::make_shared<WriteOptions>();
@@ -442,8 +484,13 @@ void addOnlineCommands(CLI::App& app, Action& chosen, Streams io) {
         cmd->add_option("--store", options->store, "Store the settings in profile 0 or 1")
             ->check(CLI::Range(0U, 1U));
         cmd->add_flag("--verify", options->verify, "Read the settings back and compare");
-        cmd->callback(
-            [options, &chosen, io] { chosen = [options, io] { return runWrite(*options, io); }; });
+        cmd->callback([options, &chosen, io, globalLog] {
+            chosen = [options, io, globalLog] {
+                auto withGlobal = *options;
+                withGlobal.port = withLog(options->port, *globalLog);
+                return runWrite(withGlobal, io);
+            };
+        });
     }
     {
         auto options = std::make_shared<SendOptions>();
@@ -453,8 +500,13 @@ void addOnlineCommands(CLI::App& app, Action& chosen, Streams io) {
             ->required();
         cmd->add_option("argument", options->argument, "Argument of ch, chk, sing, sink");
         cmd->add_option("--wait", options->waitMs, "Milliseconds to collect the answer");
-        cmd->callback(
-            [options, &chosen, io] { chosen = [options, io] { return runSend(*options, io); }; });
+        cmd->callback([options, &chosen, io, globalLog] {
+            chosen = [options, io, globalLog] {
+                auto withGlobal = *options;
+                withGlobal.port = withLog(options->port, *globalLog);
+                return runSend(withGlobal, io);
+            };
+        });
     }
 }
 

@@ -96,9 +96,9 @@ void TrafficLog::flush() {
     m_written.wait(lock, [&] { return m_writtenUpTo >= target || m_failed; });
 }
 
-bool TrafficLog::failed() const {
+std::string TrafficLog::failure() const {
     std::lock_guard lock(m_mutex);
-    return m_failed;
+    return m_failure;
 }
 
 void TrafficLog::writerLoop() {
@@ -130,6 +130,7 @@ void TrafficLog::writerLoop() {
         m_writtenUpTo = upTo;
         if (!ok) {
             m_failed = true;
+            m_failure = failure;
             m_pending.clear();
         }
         m_written.notify_all();

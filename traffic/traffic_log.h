@@ -70,7 +70,8 @@ public:
     // has stopped.
     void flush();
 
-    [[nodiscard]] bool failed() const;
+    // Why the log stopped, naming the file; empty while it works.
+    [[nodiscard]] std::string failure() const;
 
 private:
     struct Entry {
@@ -103,6 +104,7 @@ private:
     std::uint64_t m_writtenUpTo = 0;  // entries written so far
     bool m_stopping = false;
     bool m_failed = false;
+    std::string m_failure;
     std::thread m_writer;  // last: starts once everything above exists
 };
 
