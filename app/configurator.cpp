@@ -23,7 +23,8 @@ Configurator::Configurator(ConfiguratorSeams seams)
     m_paneView = std::make_unique<PaneView>(*paneWidget, m_pane);
 
     m_link = std::make_unique<Link>(LinkContext{m_pane, messages, m_timer, m_dispatcher, *m_finder,
-                                                std::move(seams.makePort), showLinkState(m_form)});
+                                                std::move(seams.makePort), showLinkState(m_form),
+                                                seams.traffic});
     m_actions = std::make_unique<ActionContext>(
         ActionContext{m_mset, m_form, m_pane, *m_link, files, messages});
     m_dialog->setCommandHandler([this](int id) { dispatchCommand(*m_actions, id); });

@@ -8,7 +8,9 @@
 
 #include "app/configurator.h"
 #include "app/demo_modem.h"
+#include "app/qt_platform.h"
 #include "link/discovery.h"
+#include "traffic/traffic_log.h"
 
 namespace modem {
 
@@ -44,14 +46,30 @@ private:
 }  // namespace
 
 const char* usageText() {
-    return "usage: modemcfg [--port PATH | --demo]\n"
+    return "usage: modemcfg [--port PATH | --demo] [--log FILE]\n"
            "  (no option)  find the modem by its USB identifiers on every connect\n"
            "  --port PATH  use the serial port PATH instead\n"
-           "  --demo       start the simulated modem (modem-sim) and use its port\n";
+           "  --demo       start the simulated modem (modem-sim) and use its port\n"
+           "  --log FILE   append every byte sent and received, and the status lines, to FILE\n";
 }
 
-std::variant<StartOptions, UsageError> parseArguments(const QStringList& arguments) {
+std::variant<StartOptions, UsageError> parseArguments(const QStringList& allArguments) {
     StartOptions options;
+    // --log combines with any of the others, so it is taken out first.
+    QStringList arguments;
+    for (qsizetype i = 0; i < allArguments.size(); ++i) {
+        const QString& a = allArguments.at(i);
+        if (a == QLatin1String("--log")) {
+            if (i + 1 >= allArguments.size() || allArguments.at(i + 1).isEmpty()) {
+                return UsageError{"--log needs a file"};
+            }
+            options.log = allArguments.at(++i).toStdString();
+        } else if (a.startsWith(QLatin1String("--log=")) && a.size() > 6) {
+            options.log = a.mid(6).toStdString();
+        } else {
+            arguments.append(a);
+        }
+    }
     if (arguments.isEmpty()) {
         return options;
     }
@@ -101,7 +119,29 @@ int runModemcfg(const StartOptions& options, const std::function<void(MainDialog
         }
     }
 
-    Configurator configurator(ConfiguratorSeams{std::move(finder)});
+    std::unique_ptr<TrafficLog> log;  // outlives the configurator's link
+    if (!options.log.empty()) {
+        // A stopped log is worth one message, shown on the dialog's thread; the
+        // link goes on.
+        OpenedTrafficLog opened =
+            TrafficLog::open(options.log, {.onFailure = [](std::string_view message) {
+                                 QMetaObject::invokeMethod(
+                                     qApp,
+                                     [text = std::string(message)] {
+                                         QtMessageBox().show(text, "Error", MessageIcon::Warning);
+                                     },
+                                     Qt::QueuedConnection);
+                             }});
+        if (!opened.log) {
+            std::fprintf(stderr, "modemcfg: %s\n", opened.error.c_str());
+            return 1;
+        }
+        log = std::move(opened.log);
+    }
+
+    ConfiguratorSeams seams{std::move(finder)};
+    seams.traffic = log.get();
+    Configurator configurator(std::move(seams));
     std::unique_ptr<FirstPaintWatcher> watcher;
     if (onShown) {
         watcher = std::make_unique<FirstPaintWatcher>(configurator.dialog(), onShown);

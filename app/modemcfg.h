@@ -20,6 +20,7 @@ enum class PortSource {
 struct StartOptions {
     PortSource source = PortSource::Discovery;
     std::string port;  // for Fixed
+    std::string log;   // --log FILE: the traffic log; empty for none
 };
 
 struct UsageError {
