@@ -31,7 +31,7 @@ struct TrafficLogOptions {
     std::size_t maxPendingBytes = std::size_t{64} << 20;
     // Called once, on the writer thread, when a write fails (a full disk, say);
     // the log stops there and recording becomes a no-op. May be empty.
-    std::function<void(std::string_view message)> onFailure;
+    std::function<void(std::string_view message)> onFailure = {};
 };
 
 class TrafficLog;
