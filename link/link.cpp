@@ -74,18 +74,21 @@ void Link::connect() {
     m_connected.store(true);
     m_closing = false;
     changeState(LinkState::Up);
+    std::string receiveFailure;
     try {
         m_rxThread = std::thread(&Link::receiveLoop, this, std::ref(*m_port), m_generation);
     } catch (const std::system_error& e) {
         // The link stays up without reception; disconnecting still closes the
         // port, and a later connect tries again.
-        m_lastError = std::string("cannot start the receive thread: ") + e.what();
+        receiveFailure = std::string("cannot start the receive thread: ") + e.what();
         if (m_ctx.traffic != nullptr) {
-            m_ctx.traffic->status(m_lastError);
+            m_ctx.traffic->status(receiveFailure);
         }
     }
     m_ctx.pane.logLine("device connecting");
-    (void)sendCommand("+cfge\r");
+    if (sendCommand("+cfge\r") == SendResult::Sent && !receiveFailure.empty()) {
+        m_lastError = receiveFailure;  // the send's success does not make up for it
+    }
 }
 
 void Link::beginDisconnect() {

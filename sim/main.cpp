@@ -213,6 +213,25 @@ int serve(const Options& options) {
         }
         sim.setProfile(i, profile);
     }
+    // Signals arrive through a descriptor so that the one poll loop handles them.
+    sigset_t mask;
+    sigemptyset(&mask);
+    sigaddset(&mask, SIGINT);
+    sigaddset(&mask, SIGTERM);
+    sigaddset(&mask, SIGUSR1);
+    if (::sigprocmask(SIG_BLOCK, &mask, nullptr) != 0) {
+        std::cerr << "modem-sim: " << systemError("sigprocmask") << '\n';
+        return 1;
+    }
+    ::signal(SIGPIPE, SIG_IGN);  // a reader of our stdout that went away is no reason to die
+    Fd signals(::signalfd(-1, &mask, SFD_CLOEXEC));
+    if (!signals.valid()) {
+        std::cerr << "modem-sim: " << systemError("signalfd") << '\n';
+        return 1;
+    }
+
+    // After the signal mask, which its writer thread inherits: a signal must
+    // reach the descriptor, not end the process in that thread.
     // The tool's own log format, with the directions of the line: what the tool
     // sent is '>' here too, so the two logs read side by side.
     std::unique_ptr<modem::TrafficLog> log;
@@ -238,23 +257,6 @@ int serve(const Options& options) {
                         {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
         }
     };
-
-    // Signals arrive through a descriptor so that the one poll loop handles them.
-    sigset_t mask;
-    sigemptyset(&mask);
-    sigaddset(&mask, SIGINT);
-    sigaddset(&mask, SIGTERM);
-    sigaddset(&mask, SIGUSR1);
-    if (::sigprocmask(SIG_BLOCK, &mask, nullptr) != 0) {
-        std::cerr << "modem-sim: " << systemError("sigprocmask") << '\n';
-        return 1;
-    }
-    ::signal(SIGPIPE, SIG_IGN);  // a reader of our stdout that went away is no reason to die
-    Fd signals(::signalfd(-1, &mask, SFD_CLOEXEC));
-    if (!signals.valid()) {
-        std::cerr << "modem-sim: " << systemError("signalfd") << '\n';
-        return 1;
-    }
 
     std::optional<Pty> pty = openPty(error);
     if (!pty || (options.link && !repointLink(*options.link, pty->path, error))) {
