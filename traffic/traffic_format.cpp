@@ -14,6 +14,7 @@ constexpr char hexDigits[] = "0123456789ABCDEF";
 struct ByteForm {
     std::string text;  // as it appears between the quotes
     bool visible = true;
+    bool asIs = false;  // the text is the byte itself
 };
 
 bool hasOwnGlyph(unsigned b) {
@@ -46,6 +47,7 @@ const std::array<ByteForm, 256>& byteForms() {
                 default:
                     if (hasOwnGlyph(b)) {
                         f.text = cp1251ToUtf8(std::string(1, static_cast<char>(b)));
+                        f.asIs = b < 0x80;
                     } else {
                         f.text = {'\\', 'x', hexDigits[b >> 4], hexDigits[b & 0xF]};
                         f.visible = false;
@@ -107,10 +109,21 @@ void appendTrafficEntry(std::string& out, TrafficClock::time_point when, Traffic
     out += markOf(direction);
     out += " \"";
     bool allVisible = true;
-    for (const std::uint8_t b : bytes) {
-        const ByteForm& f = forms[b];
+    const std::size_t n = bytes.size();
+    for (std::size_t i = 0; i < n;) {
+        // Runs of plain ASCII, the bulk of a modem's text, are copied whole.
+        std::size_t run = i;
+        while (run < n && forms[bytes[run]].asIs) {
+            ++run;
+        }
+        out.append(reinterpret_cast<const char*>(bytes.data()) + i, run - i);
+        if (run == n) {
+            break;
+        }
+        const ByteForm& f = forms[bytes[run]];
         out += f.text;
         allVisible = allVisible && f.visible;
+        i = run + 1;
     }
     out += '"';
     if (!allVisible) {

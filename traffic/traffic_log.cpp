@@ -102,8 +102,12 @@ std::string TrafficLog::failure() const {
 }
 
 void TrafficLog::writerLoop() {
+    // Both batches keep their capacity across swaps, so a steady stream soon
+    // records without growing a buffer under the lock.
     Batch working;
+    working.bytes.reserve(writeChunk);
     std::string text;
+    text.reserve(writeChunk + writeChunk / 2);
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wakeWriter.wait(lock, [&] {
