@@ -1,8 +1,12 @@
 #include "traffic/traffic_log.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <utility>
+
+#include "traffic/thread_priority.h"
 
 namespace modem {
 
@@ -11,6 +15,13 @@ namespace {
 // Formatted text is written out in pieces of about this size, so that a large
 // batch does not need its whole text in memory at once.
 constexpr std::size_t writeChunk = std::size_t{1} << 20;
+// The writer lets a batch gather for up to this long, or this many bytes,
+// before it takes it: one write and one wake-up per batch rather than per
+// burst keeps the log's share of the processor small under a fast stream.
+constexpr auto gatherTime = std::chrono::milliseconds(20);
+constexpr std::size_t gatherBytes = std::size_t{256} << 10;
+constexpr std::size_t blockSize = std::size_t{256} << 10;
+constexpr std::size_t spareBlocksKept = 8;
 
 std::span<const std::uint8_t> asBytes(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -20,7 +31,8 @@ std::span<const std::uint8_t> asBytes(std::string_view text) {
 
 void TrafficLog::Batch::clear() {
     entries.clear();
-    bytes.clear();
+    blocks.clear();
+    size = 0;
     droppedBytes = 0;
     droppedBursts = 0;
 }
@@ -54,26 +66,42 @@ TrafficLog::~TrafficLog() {
 
 void TrafficLog::record(TrafficDirection direction, std::span<const std::uint8_t> bytes) {
     const auto when = TrafficClock::now();
-    bool wasEmpty = false;
+    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_failed || m_stopping) {
             return;
         }
         Batch& b = m_pending;
-        if (b.bytes.size() + bytes.size() > m_options.maxPendingBytes) {
+        if (b.size + bytes.size() > m_options.maxPendingBytes) {
             b.droppedBytes += bytes.size();
             ++b.droppedBursts;
-            wasEmpty = b.entries.empty() && b.droppedBursts == 1;
+            wake = b.entries.empty() && b.droppedBursts == 1;
         } else {
-            wasEmpty = b.entries.empty() && b.droppedBursts == 0;
-            b.entries.push_back(Entry{when, direction, b.bytes.size(), bytes.size()});
-            b.bytes.insert(b.bytes.end(), bytes.begin(), bytes.end());
+            wake = (b.entries.empty() && b.droppedBursts == 0) ||
+                   (b.size < gatherBytes && b.size + bytes.size() >= gatherBytes);
+            if (b.blocks.empty() ||
+                b.blocks.back().capacity() - b.blocks.back().size() < bytes.size()) {
+                std::vector<std::uint8_t> block;
+                if (!m_spareBlocks.empty() && bytes.size() <= blockSize) {
+                    block = std::move(m_spareBlocks.back());
+                    m_spareBlocks.pop_back();
+                } else {
+                    block.reserve(std::max(blockSize, bytes.size()));
+                }
+                b.blocks.push_back(std::move(block));
+            }
+            std::vector<std::uint8_t>& block = b.blocks.back();
+            b.entries.push_back(
+                Entry{when, direction, b.blocks.size() - 1, block.size(), bytes.size()});
+            block.insert(block.end(), bytes.begin(), bytes.end());
+            b.size += bytes.size();
         }
         b.sequence = ++m_recorded;
     }
-    // One wake-up per batch: later bursts join the batch the writer will take.
-    if (wasEmpty) {
+    // Wake-ups only when a batch starts and when it is full enough: later
+    // bursts join the batch the writer will take.
+    if (wake) {
         m_wakeWriter.notify_one();
     }
 }
@@ -93,6 +121,8 @@ void TrafficLog::status(std::string_view text) {
 void TrafficLog::flush() {
     std::unique_lock lock(m_mutex);
     const std::uint64_t target = m_recorded;
+    m_flushTarget = std::max(m_flushTarget, target);
+    m_wakeWriter.notify_one();
     m_written.wait(lock, [&] { return m_writtenUpTo >= target || m_failed; });
 }
 
@@ -102,10 +132,10 @@ std::string TrafficLog::failure() const {
 }
 
 void TrafficLog::writerLoop() {
+    lowerCurrentThreadPriority();
     // Both batches keep their capacity across swaps, so a steady stream soon
     // records without growing a buffer under the lock.
     Batch working;
-    working.bytes.reserve(writeChunk);
     std::string text;
     text.reserve(writeChunk + writeChunk / 2);
     std::unique_lock lock(m_mutex);
@@ -116,11 +146,21 @@ void TrafficLog::writerLoop() {
         if (m_pending.entries.empty() && m_pending.droppedBursts == 0) {
             break;  // stopping, and everything is written
         }
+        (void)m_wakeWriter.wait_for(lock, gatherTime, [&] {
+            return m_stopping || m_flushTarget > m_writtenUpTo || m_pending.size >= gatherBytes;
+        });
         std::swap(working, m_pending);
         lock.unlock();
 
         const bool ok = writeBatch(working, text);
         const std::uint64_t upTo = working.sequence;
+        std::vector<std::vector<std::uint8_t>> emptied;
+        for (auto& block : working.blocks) {
+            if (block.capacity() == blockSize && emptied.size() < spareBlocksKept) {
+                block.clear();
+                emptied.push_back(std::move(block));
+            }
+        }
         working.clear();
         std::string failure;
         if (!ok) {
@@ -131,6 +171,11 @@ void TrafficLog::writerLoop() {
         }
 
         lock.lock();
+        for (auto& block : emptied) {
+            if (m_spareBlocks.size() < spareBlocksKept) {
+                m_spareBlocks.push_back(std::move(block));
+            }
+        }
         m_writtenUpTo = upTo;
         if (!ok) {
             m_failed = true;
@@ -158,7 +203,7 @@ bool TrafficLog::writeBatch(const Batch& batch, std::string& text) {
     text.clear();
     for (const Entry& e : batch.entries) {
         appendTrafficEntry(text, e.when, e.direction,
-                           std::span(batch.bytes).subspan(e.offset, e.size));
+                           std::span(batch.blocks[e.block]).subspan(e.offset, e.size));
         if (text.size() >= writeChunk && !writeOut()) {
             return false;
         }

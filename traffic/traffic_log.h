@@ -77,12 +77,16 @@ private:
     struct Entry {
         TrafficClock::time_point when;
         TrafficDirection direction;
-        std::size_t offset;  // into Batch::bytes
+        std::size_t block;   // in Batch::blocks
+        std::size_t offset;  // in that block
         std::size_t size;
     };
     struct Batch {
         std::vector<Entry> entries;
-        std::vector<std::uint8_t> bytes;
+        // The bytes in blocks that are filled, never moved: a batch that grows
+        // while the writer is behind costs no copying under the lock.
+        std::vector<std::vector<std::uint8_t>> blocks;
+        std::size_t size = 0;  // bytes in all blocks
         std::uint64_t droppedBytes = 0;
         std::uint64_t droppedBursts = 0;
         std::uint64_t sequence = 0;  // of the last entry recorded into it
@@ -100,8 +104,10 @@ private:
     std::condition_variable m_wakeWriter;
     std::condition_variable m_written;
     Batch m_pending;
-    std::uint64_t m_recorded = 0;     // entries recorded so far
-    std::uint64_t m_writtenUpTo = 0;  // entries written so far
+    std::vector<std::vector<std::uint8_t>> m_spareBlocks;  // emptied, kept for reuse
+    std::uint64_t m_recorded = 0;                          // entries recorded so far
+    std::uint64_t m_writtenUpTo = 0;                       // entries written so far
+    std::uint64_t m_flushTarget = 0;                       // entries flush() waits for
     bool m_stopping = false;
     bool m_failed = false;
     std::string m_failure;
