@@ -103,6 +103,7 @@ public:
 struct Turn {
     double seconds = 0;
     std::size_t received = 0;
+    std::uintmax_t logSize = 0;  // bytes of the log file afterwards
 };
 
 enum class Logging { Off, On };
@@ -151,7 +152,9 @@ Turn linkTurn(Logging logging) {
     }
     link.shutdown();
     log.reset();
-    std::filesystem::remove(logPath);
+    std::error_code ec;
+    turn.logSize = logging == Logging::On ? std::filesystem::file_size(logPath, ec) : 0;
+    std::filesystem::remove(logPath, ec);
     return turn;
 }
 
@@ -238,6 +241,7 @@ void BM_ReceiveThroughput(benchmark::State& state) {
     std::size_t picocomBytes = 0;
     std::size_t lost = 0;
     int iteration = 0;
+    double logSizes = 0;
     for (auto _ : state) {
         // Each goes first in turn, so neither gains from the order.
         const bool logFirst = (iteration++ % 2) == 1;
@@ -251,6 +255,7 @@ void BM_ReceiveThroughput(benchmark::State& state) {
         picocomSeconds += p.seconds;
         linkBytes += l.received;
         loggedBytes += g.received;
+        logSizes += static_cast<double>(g.logSize);
         picocomBytes += p.received;
         lost += streamSize - std::min(streamSize, l.received);
         lost += streamSize - std::min(streamSize, g.received);
@@ -258,6 +263,8 @@ void BM_ReceiveThroughput(benchmark::State& state) {
     state.counters["link_MB/s"] = linkSeconds > 0 ? linkBytes / linkSeconds / 1e6 : 0;
     state.counters["link_logged_MB/s"] = loggedSeconds > 0 ? loggedBytes / loggedSeconds / 1e6 : 0;
     state.counters["picocom_MB/s"] = picocomSeconds > 0 ? picocomBytes / picocomSeconds / 1e6 : 0;
+    state.counters["log_file_MB_per_turn"] =
+        logSizes / 1e6 / static_cast<double>(state.iterations());
     state.counters["link_lost_bytes"] = static_cast<double>(lost);
     state.SetBytesProcessed(static_cast<std::int64_t>(linkBytes));
 }
