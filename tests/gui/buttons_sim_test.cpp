@@ -27,6 +27,7 @@
 #include "support/scripted_file_chooser.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "traffic/traffic_format.h"
 #include "ui/button_actions.h"
 #include "ui/control_table.h"
 #include "ui/form_init.h"
@@ -39,33 +40,15 @@ namespace {
 
 constexpr int replyTimeoutMs = 20000;  // a paced report is about a second at 9600 bit/s
 
-// The bytes modem-sim received, from the "<<" records of its log.
+// The bytes modem-sim received: the '>' entries of its log.
 std::string receivedBySim(const std::filesystem::path& log) {
-    std::ifstream in(log);
+    std::ifstream in(log, std::ios::binary);
     std::string line;
     std::string bytes;
     while (std::getline(in, line)) {
-        const std::size_t at = line.find(" << ");
-        if (at == std::string::npos) {
-            continue;
-        }
-        const std::string escaped = line.substr(at + 4);
-        for (std::size_t i = 0; i < escaped.size(); ++i) {
-            if (escaped[i] != '\\' || i + 1 >= escaped.size()) {
-                bytes += escaped[i];
-                continue;
-            }
-            const char next = escaped[++i];
-            if (next == 'r') {
-                bytes += '\r';
-            } else if (next == 'n') {
-                bytes += '\n';
-            } else if (next == 'x' && i + 2 < escaped.size()) {
-                bytes += static_cast<char>(std::stoi(escaped.substr(i + 1, 2), nullptr, 16));
-                i += 2;
-            } else {
-                bytes += next;
-            }
+        const auto entry = parseTrafficEntry(line);
+        if (entry && entry->direction == TrafficDirection::ToModem) {
+            bytes.append(entry->bytes.begin(), entry->bytes.end());
         }
     }
     return bytes;
