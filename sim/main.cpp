@@ -246,15 +246,20 @@ int serve(const Options& options) {
         }
         log = std::move(opened.log);
     }
+    // Each entry is on disk before the simulator answers: whoever reads the log
+    // after seeing an answer finds the command in it. A simulator can afford
+    // to wait for its log.
     const auto note = [&log](std::string_view text) {
         if (log) {
             log->status(text);
+            log->flush();
         }
     };
     const auto record = [&log](modem::TrafficDirection direction, std::string_view bytes) {
         if (log) {
             log->record(direction,
                         {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+            log->flush();
         }
     };
 
