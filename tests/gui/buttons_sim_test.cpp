@@ -348,6 +348,68 @@ private slots:
         sim.stop();  // everything it received is in the log now
         QCOMPARE(receivedBySim(log), std::string("+cfge\r"));
     }
+
+    void logOptionCombinesWithTheOthers() {
+        const struct {
+            QStringList arguments;
+            PortSource source;
+            const char* port;
+            const char* log;
+            const char* error;  // empty: accepted
+        } cases[] = {
+            {{"--log", "t.log"}, PortSource::Discovery, "", "t.log", ""},
+            {{"--port", "/dev/x", "--log", "t.log"}, PortSource::Fixed, "/dev/x", "t.log", ""},
+            {{"--log=t.log", "--demo"}, PortSource::Demo, "", "t.log", ""},
+            {{"--demo", "--log"}, PortSource::Discovery, "", "", "--log needs a file"},
+            {{"--log", ""}, PortSource::Discovery, "", "", "--log needs a file"},
+        };
+        for (const auto& c : cases) {
+            const auto parsed = parseArguments(c.arguments);
+            if (*c.error != '\0') {
+                QVERIFY(std::holds_alternative<UsageError>(parsed));
+                QCOMPARE(std::get<UsageError>(parsed).message, std::string(c.error));
+                continue;
+            }
+            QVERIFY(std::holds_alternative<StartOptions>(parsed));
+            const auto& options = std::get<StartOptions>(parsed);
+            QCOMPARE(options.source, c.source);
+            QCOMPARE(options.port, std::string(c.port));
+            QCOMPARE(options.log, std::string(c.log));
+        }
+    }
+
+    void theLogOptionRecordsTheDialogsExchange() {
+        test::TempDir dir;
+        const std::filesystem::path toolLog = dir / "tool.log";
+        test::SimProcess sim({"--baud", "0"});
+        const auto parsed =
+            parseArguments({QStringLiteral("--port"), QString::fromStdString(sim.path()),
+                            QStringLiteral("--log"), QString::fromStdString(toolLog.string())});
+        QVERIFY(std::holds_alternative<StartOptions>(parsed));
+        const int code = runModemcfg(std::get<StartOptions>(parsed), [&](MainDialog& dialog) {
+            auto* button = qobject_cast<QAbstractButton*>(dialog.control(ids::connectButton));
+            QTest::mouseClick(button, Qt::LeftButton);
+            dialog.close();
+        });
+        QCOMPARE(code, 0);
+
+        std::ifstream in(toolLog, std::ios::binary);
+        std::string sent;
+        std::vector<std::string> status;
+        for (std::string line; std::getline(in, line);) {
+            const auto entry = parseTrafficEntry(line);
+            QVERIFY2(entry.has_value(), line.c_str());
+            const std::string bytes(entry->bytes.begin(), entry->bytes.end());
+            if (entry->direction == TrafficDirection::ToModem) {
+                sent += bytes;
+            } else if (entry->direction == TrafficDirection::Status) {
+                status.push_back(bytes);
+            }
+        }
+        QCOMPARE(sent, std::string("+cfge\r"));
+        QCOMPARE(status,
+                 (std::vector<std::string>{"device found on " + sim.path(), "device connecting"}));
+    }
 };
 
 QTEST_MAIN(ButtonsSimTest)
