@@ -5,6 +5,7 @@
 
 #include "ui/control_table.h"
 #include "ui/form_init.h"
+#include "ui/link_caption.h"
 
 namespace modem {
 
@@ -21,8 +22,9 @@ Configurator::Configurator(ConfiguratorSeams seams)
     auto* paneWidget = qobject_cast<QPlainTextEdit*>(m_dialog->control(ids::terminalPane));
     m_paneView = std::make_unique<PaneView>(*paneWidget, m_pane);
 
-    m_link = std::make_unique<Link>(LinkContext{m_pane, m_form, messages, m_timer, m_dispatcher,
-                                                *m_finder, std::move(seams.makePort)});
+    m_link = std::make_unique<Link>(LinkContext{m_pane, messages, m_timer, m_dispatcher, *m_finder,
+                                                std::move(seams.makePort), showLinkState(m_form),
+                                                seams.traffic});
     m_actions = std::make_unique<ActionContext>(
         ActionContext{m_mset, m_form, m_pane, *m_link, files, messages});
     m_dialog->setCommandHandler([this](int id) { dispatchCommand(*m_actions, id); });

@@ -25,6 +25,7 @@ struct ConfiguratorSeams {
     std::function<std::unique_ptr<SerialPort>()> makePort = makeSystemSerialPort;
     MessageBox* messages = nullptr;  // null: Qt's
     FileChooser* files = nullptr;    // null: Qt's
+    TrafficTap* traffic = nullptr;   // the traffic log, if any; outlives the configurator
 };
 
 class Configurator {

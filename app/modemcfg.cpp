@@ -8,7 +8,9 @@
 
 #include "app/configurator.h"
 #include "app/demo_modem.h"
+#include "app/qt_platform.h"
 #include "link/discovery.h"
+#include "traffic/traffic_log.h"
 
 namespace modem {
 
@@ -44,23 +46,42 @@ private:
 }  // namespace
 
 const char* usageText() {
-    return "usage: modemcfg [--port PATH | --demo] [--quit-when-shown]\n"
+    return "usage: modemcfg [--port PATH | --demo] [--log FILE] [--quit-when-shown]\n"
            "       modemcfg --version\n"
            "  (no option)        find the modem by its USB identifiers on every connect\n"
            "  --port PATH        use the serial port PATH instead\n"
            "  --demo             start the simulated modem (modem-sim) and use its port\n"
+           "  --log FILE         append every byte sent and received, and the status lines, to "
+           "FILE\n"
            "  --quit-when-shown  close once the dialog has been drawn (start-up check)\n"
            "  --version          print the version and exit\n";
 }
 
-std::variant<StartOptions, UsageError> parseArguments(const QStringList& given) {
+std::variant<StartOptions, UsageError> parseArguments(const QStringList& allArguments) {
     StartOptions options;
-    // The start-up check goes with any way to start, in any position, once.
-    QStringList arguments = given;
-    options.quitWhenShown = arguments.removeAll(QStringLiteral("--quit-when-shown")) == 1;
-    if (!options.quitWhenShown && arguments.size() != given.size()) {
+    // --log and the start-up check combine with any of the others, so they are
+    // taken out first.
+    QStringList arguments;
+    int quitFlags = 0;
+    for (qsizetype i = 0; i < allArguments.size(); ++i) {
+        const QString& a = allArguments.at(i);
+        if (a == QLatin1String("--log")) {
+            if (i + 1 >= allArguments.size() || allArguments.at(i + 1).isEmpty()) {
+                return UsageError{"--log needs a file"};
+            }
+            options.log = allArguments.at(++i).toStdString();
+        } else if (a.startsWith(QLatin1String("--log=")) && a.size() > 6) {
+            options.log = a.mid(6).toStdString();
+        } else if (a == QLatin1String("--quit-when-shown")) {
+            ++quitFlags;
+        } else {
+            arguments.append(a);
+        }
+    }
+    if (quitFlags > 1) {
         return UsageError{"--quit-when-shown given more than once"};
     }
+    options.quitWhenShown = quitFlags == 1;
     if (arguments.isEmpty()) {
         return options;
     }
@@ -110,7 +131,29 @@ int runModemcfg(const StartOptions& options, const std::function<void(MainDialog
         }
     }
 
-    Configurator configurator(ConfiguratorSeams{std::move(finder)});
+    std::unique_ptr<TrafficLog> log;  // outlives the configurator's link
+    if (!options.log.empty()) {
+        // A stopped log is worth one message, shown on the dialog's thread; the
+        // link goes on.
+        OpenedTrafficLog opened =
+            TrafficLog::open(options.log, {.onFailure = [](std::string_view message) {
+                                 QMetaObject::invokeMethod(
+                                     qApp,
+                                     [text = std::string(message)] {
+                                         QtMessageBox().show(text, "Error", MessageIcon::Warning);
+                                     },
+                                     Qt::QueuedConnection);
+                             }});
+        if (!opened.log) {
+            std::fprintf(stderr, "modemcfg: %s\n", opened.error.c_str());
+            return 1;
+        }
+        log = std::move(opened.log);
+    }
+
+    ConfiguratorSeams seams{std::move(finder)};
+    seams.traffic = log.get();
+    Configurator configurator(std::move(seams));
     std::function<void(MainDialog&)> shown = onShown;
     if (!shown && options.quitWhenShown) {
         shown = [](MainDialog& dialog) {

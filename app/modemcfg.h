@@ -20,6 +20,7 @@ enum class PortSource {
 struct StartOptions {
     PortSource source = PortSource::Discovery;
     std::string port;  // for Fixed
+    std::string log;   // --log FILE: the traffic log; empty for none
     // --quit-when-shown: close as soon as the dialog has first been drawn, for
     // scripts that check that the installed program starts.
     bool quitWhenShown = false;

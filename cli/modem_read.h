@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -18,10 +19,13 @@ namespace modem::cli {
 struct PortOptions {
     std::string port;               // empty: discovery
     std::string sysfsRoot{"/sys"};  // hidden option, so tests can use a fake tree
+    std::filesystem::path log;      // empty: no traffic log
 };
 
-// --port, and the hidden --sysfs-root.
+// --port, --log, and the hidden --sysfs-root.
 void addPortOptions(CLI::App& cmd, PortOptions& options);
+// The program-wide --log, given before the subcommand.
+void addGlobalLogOption(CLI::App& app);
 
 struct ModemRead {
     std::optional<Mset> settings;                   // empty when no report came

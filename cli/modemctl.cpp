@@ -1,6 +1,7 @@
 #include <exception>
 
 #include "cli/commands.h"
+#include "cli/modem_read.h"
 #include "version/version.h"
 
 namespace modem::cli {
@@ -13,6 +14,7 @@ int runModemctl(int argc, const char* const* argv, std::ostream& out, std::ostre
     const Streams io{out, err};
     addOfflineCommands(app, chosen, io);
     addReportCommands(app, chosen, io);
+    addGlobalLogOption(app);
     addOnlineCommands(app, chosen, io);
     addDiffCommand(app, chosen, io);
     try {

@@ -29,6 +29,7 @@
 #include "protocol/report_parser.h"
 #include "settings/mset.h"
 #include "settings/mset_fields.h"
+#include "traffic/traffic_log.h"
 #include "ui/button_actions.h"
 #include "ui/form_init.h"
 #include "ui/form_model.h"
@@ -128,6 +129,9 @@ std::string portReason(const std::string& port, const std::string& error) {
     return error.empty() ? port : port + ": " + error;
 }
 
+constexpr const char* logHelp =
+    "Append every byte sent and received, and the status lines, to FILE";
+
 // The text from the first line that starts with "Modem" on. A late answer to
 // an earlier command can stand in front of the report; the lines before it
 // are whole lines, so what follows is exactly what a cleared pane would hold.
@@ -148,7 +152,14 @@ bool reportArrived(std::string_view pane) {
 class Session {
 public:
     Session(const PortOptions& options, Streams io)
-        : m_messages(io.err, [this] { return failureReason(); }), m_timer(m_loop.makeTimer()) {
+        : m_io(io),
+          m_messages(io.err, [this] { return failureReason(); }),
+          m_timer(m_loop.makeTimer()) {
+        if (!options.log.empty()) {
+            OpenedTrafficLog opened = TrafficLog::open(options.log);
+            m_log = std::move(opened.log);
+            m_logError = std::move(opened.error);
+        }
         if (options.port.empty()) {
             m_finder = std::make_unique<RecordingFinder>(
                 std::make_unique<SysfsPortFinder>(options.sysfsRoot));
@@ -158,12 +169,13 @@ public:
         }
         m_link = std::make_unique<Link>(LinkContext{
             .pane = m_pane,
-            .form = m_form,
             .messages = m_messages,
             .timer = m_timer,
             .dispatcher = m_loop,
             .finder = *m_finder,
             .makePort = [] { return makeSystemSerialPort(); },
+            .stateChanged = nullptr,  // no button to show it on
+            .traffic = m_log.get(),
         });
         // Received bytes wake the loop, so a complete report is seen at once.
         m_pane.setChangeListener([this] { m_loop.wake(); });
@@ -174,6 +186,13 @@ public:
         m_link->shutdown();
         m_link.reset();
         m_pane.setChangeListener(nullptr);
+        if (m_log) {
+            // Everything is written by now, or the log has stopped: say so once.
+            m_log->flush();
+            if (const std::string failure = m_log->failure(); !failure.empty()) {
+                m_io.err << "modemctl: " << failure << '\n';
+            }
+        }
     }
 
     Session(const Session&) = delete;
@@ -181,6 +200,10 @@ public:
 
     // The connect sequence. On failure one line on standard error says why.
     [[nodiscard]] bool connect() {
+        if (!m_logError.empty()) {
+            m_io.err << "modemctl: " << m_logError << '\n';
+            return false;
+        }
         m_link->toggleConnection();
         if (m_link->state() == LinkState::Up) {
             m_wasUp = true;
@@ -303,12 +326,14 @@ private:
         return text;
     }
 
+    Streams m_io;
     EventLoop m_loop;
     StderrMessageBox m_messages;
     ClosingTimer m_timer;
     TerminalPane m_pane;
-    FormModel m_form;
     std::unique_ptr<RecordingFinder> m_finder;
+    std::unique_ptr<TrafficLog> m_log;
+    std::string m_logError;
     std::unique_ptr<Link> m_link;  // last: destroyed first, before what it uses
     std::uint64_t m_changesAtSend = 0;
     bool m_wasUp = false;
@@ -486,6 +511,20 @@ void addPortOptions(CLI::App& cmd, PortOptions& options) {
     cmd.add_option("--port", options.port, "Serial port of the modem (default: find it by USB id)");
     cmd.add_option("--sysfs-root", options.sysfsRoot, "Root of the sysfs tree to search")
         ->group("");
+    cmd.add_option("--log", options.log, logHelp)->option_text("FILE");
+    // --log is taken before the subcommand and after it alike; the subcommand's own wins.
+    cmd.parse_complete_callback([&cmd, &options] {
+        const CLI::App* parent = cmd.get_parent();
+        const CLI::Option* global = parent ? parent->get_option_no_throw("--log") : nullptr;
+        if (options.log.empty() && global && global->count() > 0) {
+            options.log = global->as<std::string>();
+        }
+    });
+}
+
+void addGlobalLogOption(CLI::App& app) {
+    // Read by each subcommand that talks to the modem (see addPortOptions).
+    app.add_option("--log", logHelp)->option_text("FILE");
 }
 
 ModemRead readModemSettings(const PortOptions& port, std::optional<unsigned> profile,

@@ -1,5 +1,7 @@
 #include "link/link.h"
 
+#include <algorithm>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -15,10 +17,18 @@ std::span<const std::uint8_t> asBytes(std::string_view text) {
 
 }  // namespace
 
-Link::Link(LinkContext context) : m_ctx(std::move(context)) {}
+Link::Link(LinkContext context) : m_ctx(std::move(context)) {
+    if (m_ctx.traffic != nullptr) {
+        m_ctx.pane.setStatusListener(
+            [tap = m_ctx.traffic](std::string_view line) { tap->status(line); });
+    }
+}
 
 Link::~Link() {
     shutdown();
+    if (m_ctx.traffic != nullptr) {
+        m_ctx.pane.setStatusListener(nullptr);
+    }
 }
 
 LinkState Link::state() const {
@@ -63,10 +73,22 @@ void Link::connect() {
     m_stopRequested.store(false);
     m_connected.store(true);
     m_closing = false;
-    m_ctx.form.setCaption(connectButtonId, "Disconnect");
-    m_rxThread = std::thread(&Link::receiveLoop, this, std::ref(*m_port), m_generation);
+    changeState(LinkState::Up);
+    std::string receiveFailure;
+    try {
+        m_rxThread = std::thread(&Link::receiveLoop, this, std::ref(*m_port), m_generation);
+    } catch (const std::system_error& e) {
+        // The link stays up without reception; disconnecting still closes the
+        // port, and a later connect tries again.
+        receiveFailure = std::string("cannot start the receive thread: ") + e.what();
+        if (m_ctx.traffic != nullptr) {
+            m_ctx.traffic->status(receiveFailure);
+        }
+    }
     m_ctx.pane.logLine("device connecting");
-    (void)sendCommand("+cfge\r");
+    if (sendCommand("+cfge\r") == SendResult::Sent && !receiveFailure.empty()) {
+        m_lastError = receiveFailure;  // the send's success does not make up for it
+    }
 }
 
 void Link::beginDisconnect() {
@@ -75,6 +97,7 @@ void Link::beginDisconnect() {
     // "+cfgd\r" has been written; the modem's last bytes still reach the pane.
     m_closing = true;
     m_ctx.timer.start(closeDelay, [this] { finishDisconnect(); });
+    changeState(LinkState::Closing);
 }
 
 void Link::finishDisconnect() {
@@ -89,10 +112,12 @@ void Link::finishDisconnect() {
         m_port->close();
         m_port.reset();
     }
-    m_ctx.form.setCaption(connectButtonId, "Connect");
-    m_ctx.pane.logLine("device disconnected");
+    // The thread has ended, so nothing else reads the flag any more; clearing
+    // it first lets a listener see state() agree with what it is told.
     m_connected.store(false);
     m_closing = false;
+    changeState(LinkState::Down);
+    m_ctx.pane.logLine("device disconnected");
     m_ctx.timer.stop();
 }
 
@@ -108,7 +133,18 @@ void Link::shutdown() {
         m_ctx.timer.stop();
         m_closing = false;
     }
+    m_reported = LinkState::Down;  // silently: see LinkContext::stateChanged
     ++m_generation;
+}
+
+void Link::changeState(LinkState next) {
+    if (next == m_reported) {
+        return;
+    }
+    m_reported = next;
+    if (m_ctx.stateChanged) {
+        m_ctx.stateChanged(next);
+    }
 }
 
 void Link::stopReceiving() {
@@ -127,11 +163,18 @@ SendResult Link::sendBytes(std::span<const std::uint8_t> bytes) {
         return SendResult::NotOpen;
     }
     const WriteResult written = m_port->write(bytes, writeDeadline);
+    if (m_ctx.traffic != nullptr && written.written > 0) {
+        m_ctx.traffic->sent(bytes.first(std::min(written.written, bytes.size())));
+    }
     if (written.ok()) {
         m_lastError.clear();
         return SendResult::Sent;
     }
     m_lastError = written.reason;
+    if (m_ctx.traffic != nullptr) {
+        m_ctx.traffic->status("write failed after " + std::to_string(written.written) + " of " +
+                              std::to_string(bytes.size()) + " bytes: " + written.reason);
+    }
     m_ctx.messages.show("Could not write to device", "Error");
     return SendResult::Failed;
 }
@@ -157,9 +200,14 @@ void Link::receiveLoop(SerialPort& port, std::uint64_t generation) {
         while (!m_stopRequested.load()) {
             const ReadResult got = port.read(buffer);
             if (got.status == ReadStatus::Data) {
-                // Counted first, so whoever sees the bytes in the pane sees them counted.
+                const auto chunk = std::span<const std::uint8_t>(buffer).first(got.count);
+                // Counted and tapped first, so whoever sees the bytes in the
+                // pane sees them counted and logged.
                 m_bytesReceived.fetch_add(got.count, std::memory_order_relaxed);
-                m_ctx.pane.appendBytes(std::span(buffer).first(got.count));
+                if (m_ctx.traffic != nullptr) {
+                    m_ctx.traffic->received(chunk);
+                }
+                m_ctx.pane.appendBytes(chunk);
                 // Read again before waiting: under a steady stream more has
                 // come meanwhile, and a wait per chunk would double the calls.
                 continue;

@@ -18,7 +18,6 @@
 #include "platform/dispatcher.h"
 #include "platform/message_box.h"
 #include "platform/timer.h"
-#include "ui/form.h"
 
 namespace modem {
 
@@ -41,22 +40,40 @@ enum class SendResult {
     Failed,   // the write failed or ran past its deadline; reported once
 };
 
+// Receives a copy of the link's traffic. received() runs on the receive thread
+// and must return at once: whatever it does with the bytes, it never waits for
+// a disk or for the user-interface thread.
+class TrafficTap {
+public:
+    virtual ~TrafficTap() = default;
+    virtual void sent(std::span<const std::uint8_t> bytes) = 0;
+    virtual void received(std::span<const std::uint8_t> bytes) = 0;
+    // A status line of the pane, or a fault of the link worth keeping.
+    virtual void status(std::string_view text) = 0;
+};
+
 // What the link needs from the rest of the program; all owned by the caller
 // and outliving the link.
 struct LinkContext {
     TerminalPane& pane;
-    Form& form;  // for the caption of the connection button
     MessageBox& messages;
     Timer& timer;            // the 100 ms close after "Disconnect"
     Dispatcher& dispatcher;  // takes a hang-up seen by the receive thread to the UI thread
     PortFinder& finder;
     std::function<std::unique_ptr<SerialPort>()> makePort;
+    // Told of every change of state(), on the user-interface thread: Up once the
+    // port is open (before "device connecting"), Closing after "+cfgd\r", Down
+    // once the port is closed (before "device disconnected"). Not called by
+    // shutdown(), which ends the program's link while its listeners may be
+    // going. May be empty.
+    std::function<void(LinkState)> stateChanged = {};
+    // Optional: sees every byte sent and received and every status line of the
+    // pane. The link hooks it to the pane's status lines while it lives.
+    TrafficTap* traffic = nullptr;
 };
 
 class Link {
 public:
-    // The connection button whose caption tells the state.
-    static constexpr int connectButtonId = 4003;
     static constexpr std::chrono::milliseconds writeDeadline{1000};
     static constexpr std::chrono::milliseconds closeDelay{100};  // "+cfgd\r" to the close
 
@@ -93,13 +110,15 @@ private:
     void stopReceiving();
     void receiveLoop(SerialPort& port, std::uint64_t generation);
     void onHangUp(std::uint64_t generation);
+    void changeState(LinkState next);
 
     LinkContext m_ctx;
     std::atomic<bool> m_connected{false};
     std::atomic<bool> m_stopRequested{false};
     std::atomic<std::uint64_t> m_bytesReceived{0};
-    bool m_closing = false;          // "+cfgd\r" sent, the close timer running
-    std::uint64_t m_generation = 0;  // counts connects; stale hang-up reports compare it
+    bool m_closing = false;                  // "+cfgd\r" sent, the close timer running
+    LinkState m_reported = LinkState::Down;  // the last state told to stateChanged
+    std::uint64_t m_generation = 0;          // counts connects; stale hang-up reports compare it
     // Tasks posted by the receive thread check it so they never reach a destroyed link.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     std::string m_lastError;

@@ -32,6 +32,14 @@ void TerminalPane::appendBytes(std::span<const std::uint8_t> bytes) {
 int TerminalPane::logLine(std::string_view text) {
     const auto end =
         std::find_if(text.begin(), text.end(), [](char c) { return c == '\0' || c == CR; });
+    std::function<void(std::string_view)> statusListener;
+    {
+        std::lock_guard lock(m_mutex);
+        statusListener = m_statusListener;
+    }
+    if (statusListener) {
+        statusListener(text.substr(0, static_cast<std::size_t>(end - text.begin())));
+    }
     // The whole status line under one lock, so received bytes never land inside it.
     std::unique_lock lock(m_mutex);
     for (auto it = text.begin(); it != end; ++it) {
@@ -69,6 +77,11 @@ void TerminalPane::setChangeListener(std::function<void()> listener) {
     std::lock_guard lock(m_mutex);
     m_listener = std::move(listener);
     m_notificationPending = false;
+}
+
+void TerminalPane::setStatusListener(std::function<void(std::string_view)> listener) {
+    std::lock_guard lock(m_mutex);
+    m_statusListener = std::move(listener);
 }
 
 void TerminalPane::takeNotification() {

@@ -57,6 +57,11 @@ public:
     // Called by the display when it draws; re-arms the notification.
     void takeNotification();
 
+    // `listener` gets the text of every status line logLine() adds (without the
+    // line break), on the logging thread, just before the line enters the pane.
+    // Received bytes do not pass it, so the receive path pays nothing for it.
+    void setStatusListener(std::function<void(std::string_view)> listener);
+
 private:
     void appendLocked(unsigned char b);
     void breakLineLocked();
@@ -72,6 +77,7 @@ private:
     std::size_t m_lastLineStart = 0;  // offset of the last line's first character
     std::atomic<std::uint64_t> m_changeCount{0};
     std::function<void()> m_listener;
+    std::function<void(std::string_view)> m_statusListener;
     bool m_notificationPending = false;
 };
 

@@ -23,6 +23,7 @@
 
 #include "settings/settings_file.h"
 #include "sim/modem_simulator.h"
+#include "traffic/traffic_log.h"
 #include "version/version.h"
 
 namespace {
@@ -120,47 +121,6 @@ bool repointLink(const std::filesystem::path& link, const std::string& target, s
     return true;
 }
 
-// Both directions with timestamps; bytes outside printable ASCII as escapes.
-class TrafficLog {
-public:
-    bool open(const std::filesystem::path& path) {
-        m_out.open(path, std::ios::out | std::ios::app);
-        return m_out.good();
-    }
-    void record(const char* direction, std::string_view bytes) {
-        if (!m_out.is_open() || bytes.empty()) {
-            return;
-        }
-        const double t = std::chrono::duration<double>(Clock::now() - m_start).count();
-        char stamp[32];
-        std::snprintf(stamp, sizeof stamp, "%12.6f %s ", t, direction);
-        m_out << stamp;
-        for (char c : bytes) {
-            const auto u = static_cast<unsigned char>(c);
-            if (c == '\r') {
-                m_out << "\\r";
-            } else if (c == '\n') {
-                m_out << "\\n";
-            } else if (c == '\\') {
-                m_out << "\\\\";
-            } else if (u >= 0x20 && u < 0x7F) {
-                m_out << c;
-            } else {
-                char hex[8];
-                std::snprintf(hex, sizeof hex, "\\x%02X", u);
-                m_out << hex;
-            }
-        }
-        m_out << '\n';
-        m_out.flush();
-    }
-    void note(std::string_view text) { record("--", text); }
-
-private:
-    std::ofstream m_out;
-    Clock::time_point m_start = Clock::now();
-};
-
 // What the modem has still to send, released at the pace of the line: a byte
 // leaves once its ten bit times at `baud` have passed.
 class OutputLine {
@@ -254,12 +214,6 @@ int serve(const Options& options) {
         }
         sim.setProfile(i, profile);
     }
-    TrafficLog log;
-    if (options.log && !log.open(*options.log)) {
-        std::cerr << "modem-sim: cannot open log " << *options.log << '\n';
-        return 1;
-    }
-
     // Signals arrive through a descriptor so that the one poll loop handles them.
     sigset_t mask;
     sigemptyset(&mask);
@@ -277,13 +231,46 @@ int serve(const Options& options) {
         return 1;
     }
 
+    // After the signal mask, which its writer thread inherits: a signal must
+    // reach the descriptor, not end the process in that thread.
+    // The tool's own log format, with the directions of the line: what the tool
+    // sent is '>' here too, so the two logs read side by side.
+    std::unique_ptr<modem::TrafficLog> log;
+    if (options.log) {
+        modem::OpenedTrafficLog opened =
+            modem::TrafficLog::open(*options.log, {.onFailure = [](std::string_view message) {
+                std::cerr << "modem-sim: " << message << '\n';
+            }});
+        if (!opened.log) {
+            std::cerr << "modem-sim: " << opened.error << '\n';
+            return 1;
+        }
+        log = std::move(opened.log);
+    }
+    // Each entry is on disk before the simulator answers: whoever reads the log
+    // after seeing an answer finds the command in it. A simulator can afford
+    // to wait for its log.
+    const auto note = [&log](std::string_view text) {
+        if (log) {
+            log->status(text);
+            log->flush();
+        }
+    };
+    const auto record = [&log](modem::TrafficDirection direction, std::string_view bytes) {
+        if (log) {
+            log->record(direction,
+                        {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+            log->flush();
+        }
+    };
+
     std::optional<Pty> pty = openPty(error);
     if (!pty || (options.link && !repointLink(*options.link, pty->path, error))) {
         std::cerr << "modem-sim: " << error << '\n';
         return 1;
     }
     printPath(pty->path);
-    log.note("serving on " + pty->path);
+    note("serving on " + pty->path);
 
     OutputLine out(options.baud);
     char buf[4096];
@@ -311,7 +298,7 @@ int serve(const Options& options) {
                 }
                 // Unplugged: both our descriptors go, so the tool sees the hang-up;
                 // then the device comes back on a fresh terminal.
-                log.note("unplugged");
+                note("unplugged");
                 pty.reset();
                 out.drop();
                 sim.resetInput();
@@ -321,7 +308,7 @@ int serve(const Options& options) {
                     return 1;
                 }
                 printPath(pty->path);
-                log.note("serving on " + pty->path);
+                note("serving on " + pty->path);
                 continue;
             }
         }
@@ -330,7 +317,7 @@ int serve(const Options& options) {
             const ssize_t n = ::read(pty->master.get(), buf, sizeof buf);
             if (n > 0) {
                 const std::string_view received(buf, static_cast<std::size_t>(n));
-                log.record("<<", received);
+                record(modem::TrafficDirection::ToModem, received);
                 out.queue(sim.receive(received));
             }
         }
@@ -339,14 +326,15 @@ int serve(const Options& options) {
         if (!due.empty() && (fds[1].revents & POLLOUT) != 0) {
             const ssize_t n = ::write(pty->master.get(), due.data(), due.size());
             if (n > 0) {
-                log.record(">>", due.substr(0, static_cast<std::size_t>(n)));
+                record(modem::TrafficDirection::FromModem,
+                       due.substr(0, static_cast<std::size_t>(n)));
                 out.written(static_cast<std::size_t>(n));
             }
             // EAGAIN: nobody reads the terminal and its buffer is full; POLLOUT says when.
         }
     }
 
-    log.note("stopped");
+    note("stopped");
     if (options.link) {
         std::error_code ec;
         std::filesystem::remove(*options.link, ec);

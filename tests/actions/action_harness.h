@@ -19,6 +19,7 @@
 #include "ui/button_actions.h"
 #include "ui/form_init.h"
 #include "ui/form_model.h"
+#include "ui/link_caption.h"
 
 namespace modem::test {
 
@@ -34,12 +35,12 @@ struct ActionHarness {
     FixedPortFinder finder{"/dev/fake-modem"};
     Link link{LinkContext{
         .pane = pane,
-        .form = form,
         .messages = messages,
         .timer = timer,
         .dispatcher = dispatcher,
         .finder = finder,
         .makePort = [record = port] { return std::make_unique<RecordingPort>(record); },
+        .stateChanged = showLinkState(form),
     }};
     ActionContext ctx{mset, form, pane, link, files, messages};
 

@@ -20,10 +20,12 @@
 #include "support/scripted_file_chooser.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "traffic/traffic_format.h"
 #include "ui/button_actions.h"
 #include "ui/control_table.h"
 #include "ui/form_init.h"
 #include "ui/form_model.h"
+#include "ui/link_caption.h"
 #include "ui/transfers.h"
 
 namespace modem::test {
@@ -32,33 +34,15 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-// Every byte the simulator received, from its --log ("<<" lines, escaped).
+// Every byte the simulator received: the '>' entries of its log.
 std::string receivedBySim(const std::filesystem::path& log) {
-    std::ifstream in(log);
+    std::ifstream in(log, std::ios::binary);
     std::string line;
     std::string bytes;
     while (std::getline(in, line)) {
-        const auto mark = line.find(" << ");
-        if (mark == std::string::npos) {
-            continue;
-        }
-        const std::string_view s = std::string_view(line).substr(mark + 4);
-        for (std::size_t i = 0; i < s.size(); ++i) {
-            if (s[i] != '\\' || i + 1 >= s.size()) {
-                bytes += s[i];
-                continue;
-            }
-            const char e = s[++i];
-            if (e == 'r') {
-                bytes += '\r';
-            } else if (e == 'n') {
-                bytes += '\n';
-            } else if (e == 'x' && i + 2 < s.size()) {
-                bytes += static_cast<char>(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16));
-                i += 2;
-            } else {
-                bytes += e;
-            }
+        const auto entry = parseTrafficEntry(line);
+        if (entry && entry->direction == TrafficDirection::ToModem) {
+            bytes.append(entry->bytes.begin(), entry->bytes.end());
         }
     }
     return bytes;
@@ -79,12 +63,12 @@ protected:
     FixedPortFinder m_finder{m_sim.path()};
     Link m_link{LinkContext{
         .pane = m_pane,
-        .form = m_form,
         .messages = m_messages,
         .timer = m_timer,
         .dispatcher = m_dispatcher,
         .finder = m_finder,
         .makePort = [] { return makeSystemSerialPort(); },
+        .stateChanged = showLinkState(m_form),
     }};
     ActionContext m_ctx{m_mset, m_form, m_pane, m_link, m_files, m_messages};
 

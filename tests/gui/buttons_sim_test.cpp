@@ -35,10 +35,12 @@
 #include "support/scripted_file_chooser.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "traffic/traffic_format.h"
 #include "ui/button_actions.h"
 #include "ui/control_table.h"
 #include "ui/form_init.h"
 #include "ui/form_model.h"
+#include "ui/link_caption.h"
 
 using namespace modem;
 
@@ -46,33 +48,15 @@ namespace {
 
 constexpr int replyTimeoutMs = 20000;  // a paced report is about a second at 9600 bit/s
 
-// The bytes modem-sim received, from the "<<" records of its log.
+// The bytes modem-sim received: the '>' entries of its log.
 std::string receivedBySim(const std::filesystem::path& log) {
-    std::ifstream in(log);
+    std::ifstream in(log, std::ios::binary);
     std::string line;
     std::string bytes;
     while (std::getline(in, line)) {
-        const std::size_t at = line.find(" << ");
-        if (at == std::string::npos) {
-            continue;
-        }
-        const std::string escaped = line.substr(at + 4);
-        for (std::size_t i = 0; i < escaped.size(); ++i) {
-            if (escaped[i] != '\\' || i + 1 >= escaped.size()) {
-                bytes += escaped[i];
-                continue;
-            }
-            const char next = escaped[++i];
-            if (next == 'r') {
-                bytes += '\r';
-            } else if (next == 'n') {
-                bytes += '\n';
-            } else if (next == 'x' && i + 2 < escaped.size()) {
-                bytes += static_cast<char>(std::stoi(escaped.substr(i + 1, 2), nullptr, 16));
-                i += 2;
-            } else {
-                bytes += next;
-            }
+        const auto entry = parseTrafficEntry(line);
+        if (entry && entry->direction == TrafficDirection::ToModem) {
+            bytes.append(entry->bytes.begin(), entry->bytes.end());
         }
     }
     return bytes;
@@ -153,7 +137,8 @@ struct Rig {
 // The in-memory model with the same chain, for comparing what the dialog shows.
 struct ModelRig {
     ModelRig()
-        : link(LinkContext{pane, form, messages, timer, dispatcher, finder, makeSystemSerialPort}),
+        : link(LinkContext{pane, messages, timer, dispatcher, finder, makeSystemSerialPort,
+                           showLinkState(form)}),
           actions{mset, form, pane, link, files, messages} {
         initialiseForm(form, mset);
     }
@@ -445,6 +430,68 @@ private slots:
                 std::string::npos);
         QTRY_COMPARE(answers(), std::size_t{2});
         QVERIFY(messages.empty());
+    }
+
+    void logOptionCombinesWithTheOthers() {
+        const struct {
+            QStringList arguments;
+            PortSource source;
+            const char* port;
+            const char* log;
+            const char* error;  // empty: accepted
+        } cases[] = {
+            {{"--log", "t.log"}, PortSource::Discovery, "", "t.log", ""},
+            {{"--port", "/dev/x", "--log", "t.log"}, PortSource::Fixed, "/dev/x", "t.log", ""},
+            {{"--log=t.log", "--demo"}, PortSource::Demo, "", "t.log", ""},
+            {{"--demo", "--log"}, PortSource::Discovery, "", "", "--log needs a file"},
+            {{"--log", ""}, PortSource::Discovery, "", "", "--log needs a file"},
+        };
+        for (const auto& c : cases) {
+            const auto parsed = parseArguments(c.arguments);
+            if (*c.error != '\0') {
+                QVERIFY(std::holds_alternative<UsageError>(parsed));
+                QCOMPARE(std::get<UsageError>(parsed).message, std::string(c.error));
+                continue;
+            }
+            QVERIFY(std::holds_alternative<StartOptions>(parsed));
+            const auto& options = std::get<StartOptions>(parsed);
+            QCOMPARE(options.source, c.source);
+            QCOMPARE(options.port, std::string(c.port));
+            QCOMPARE(options.log, std::string(c.log));
+        }
+    }
+
+    void theLogOptionRecordsTheDialogsExchange() {
+        test::TempDir dir;
+        const std::filesystem::path toolLog = dir / "tool.log";
+        test::SimProcess sim({"--baud", "0"});
+        const auto parsed =
+            parseArguments({QStringLiteral("--port"), QString::fromStdString(sim.path()),
+                            QStringLiteral("--log"), QString::fromStdString(toolLog.string())});
+        QVERIFY(std::holds_alternative<StartOptions>(parsed));
+        const int code = runModemcfg(std::get<StartOptions>(parsed), [&](MainDialog& dialog) {
+            auto* button = qobject_cast<QAbstractButton*>(dialog.control(ids::connectButton));
+            test::clickCentreOf(*button);
+            dialog.close();
+        });
+        QCOMPARE(code, 0);
+
+        std::ifstream in(toolLog, std::ios::binary);
+        std::string sent;
+        std::vector<std::string> status;
+        for (std::string line; std::getline(in, line);) {
+            const auto entry = parseTrafficEntry(line);
+            QVERIFY2(entry.has_value(), line.c_str());
+            const std::string bytes(entry->bytes.begin(), entry->bytes.end());
+            if (entry->direction == TrafficDirection::ToModem) {
+                sent += bytes;
+            } else if (entry->direction == TrafficDirection::Status) {
+                status.push_back(bytes);
+            }
+        }
+        QCOMPARE(sent, std::string("+cfge\r"));
+        QCOMPARE(status,
+                 (std::vector<std::string>{"device found on " + sim.path(), "device connecting"}));
     }
 };
 

@@ -7,6 +7,8 @@
 #include "link_test_helpers.h"
 #include "support/manual_timer.h"
 #include "support/queue_dispatcher.h"
+#include "ui/control_table.h"
+#include "ui/link_caption.h"
 
 namespace modem {
 namespace {
@@ -27,10 +29,11 @@ public:
 struct Rig {
     explicit Rig(const std::string& path) : finder(path) { makeLink(); }
     void makeLink() {
-        link = std::make_unique<Link>(LinkContext{pane, form, messages, timer, dispatcher, finder,
-                                                  [] { return makeSystemSerialPort(); }});
+        link = std::make_unique<Link>(LinkContext{pane, messages, timer, dispatcher, finder,
+                                                  [] { return makeSystemSerialPort(); },
+                                                  showLinkState(form)});
     }
-    std::string caption() const { return form.caption(Link::connectButtonId); }
+    std::string caption() const { return form.caption(ids::connectButton); }
 
     TerminalPane pane;
     test::CaptionForm form;

@@ -15,6 +15,9 @@
 #include "support/recording_message_box.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "traffic/traffic_format.h"
+#include "ui/control_table.h"
+#include "ui/link_caption.h"
 
 namespace modem {
 namespace {
@@ -24,7 +27,7 @@ using ::testing::EndsWith;
 
 struct SimRig {
     explicit SimRig(const std::string& path) : finder(path) {}
-    std::string caption() const { return form.caption(Link::connectButtonId); }
+    std::string caption() const { return form.caption(ids::connectButton); }
 
     TerminalPane pane;
     test::CaptionForm form;
@@ -33,8 +36,8 @@ struct SimRig {
     test::QueueDispatcher dispatcher;
     FixedPortFinder finder;
     test::PaneWatch watcher{pane};
-    Link link{
-        {pane, form, messages, timer, dispatcher, finder, [] { return makeSystemSerialPort(); }}};
+    Link link{{pane, messages, timer, dispatcher, finder, [] { return makeSystemSerialPort(); },
+               showLinkState(form)}};
 };
 
 std::size_t count(const std::string& text, std::string_view what) {
@@ -51,8 +54,9 @@ std::string receivedBySim(const std::filesystem::path& log) {
     std::string line;
     std::string got;
     while (std::getline(in, line)) {
-        if (const auto at = line.find(" << "); at != std::string::npos) {
-            got += line.substr(at + 4);
+        const auto entry = parseTrafficEntry(line);
+        if (entry && entry->direction == TrafficDirection::ToModem) {
+            got.append(entry->bytes.begin(), entry->bytes.end());
         }
     }
     return got;
@@ -82,7 +86,8 @@ TEST(LinkWithModemSim, ReportArrivesWholeAndTheCloseWaitsForTheLastAnswers) {
     EXPECT_TRUE(rig.timer.fire());
     EXPECT_EQ(rig.caption(), "Connect");
     EXPECT_THAT(rig.pane.snapshot(), EndsWith("Config mode off\r\ndevice disconnected\r\n"));
-    EXPECT_EQ(receivedBySim(dir / "traffic.log"), "+cfge\\r+view\\r+cfgd\\r+cfgd\\r");
+    EXPECT_EQ(sim.stop(), 0);  // its log is complete once it has ended
+    EXPECT_EQ(receivedBySim(dir / "traffic.log"), "+cfge\r+view\r+cfgd\r+cfgd\r");
 }
 
 TEST(LinkWithModemSim, UnplugDuringReportTakesTheLinkDownAndReconnectWorks) {

@@ -45,7 +45,7 @@ mnemonics="cfgd cfge ch chk pwrt rssi rssk rxmd rxmk sav1 save sing sink t1ph t1
 
 expect "modemctl " "channels check defaults diff export import parse-report ports read report send write"
 expect "modemctl re" "read report"
-expect "modemctl --" "--help --version"
+expect "modemctl --" "--help --log --version"
 expect "modemctl read --p" "--port --profile"
 expect "modemctl read --profile " "0 1"
 expect "modemctl write --store " "0 1"

@@ -171,8 +171,8 @@ TEST(ModemSimProgram, StartsWithProfilesFromFilesAndLogsBothDirections) {
 
     std::ifstream in(logFile);
     const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_NE(log.find("<< +vie1\\r"), std::string::npos) << log;
-    EXPECT_NE(log.find(">> Modem prof. 1"), std::string::npos) << log;
+    EXPECT_NE(log.find(" > \"+vie1\\r\"\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" < \"Modem prof. 1"), std::string::npos) << log;
 }
 
 TEST(ModemSimProgram, RefusesAProfileFileItCannotRead) {
