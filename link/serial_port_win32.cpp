@@ -116,6 +116,22 @@ std::string devicePath(const std::string& name) {
 
 constexpr DWORD errorNoSuchDevice = 433;  // ERROR_NO_SUCH_DEVICE, which not every SDK defines
 
+// The name of the object that marks a port as held by one of our programs:
+// share mode 0 keeps everyone else out on Windows, but not every system that
+// runs Windows programs honours it for serial devices (Wine does not).
+std::wstring holdName(const std::string& path) {
+    std::string name = path;
+    if (name.starts_with("\\\\.\\")) {
+        name.erase(0, 4);
+    }
+    std::wstring wide = L"Global\\modem-serial-port-";
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        wide += u == '\\' ? L'_' : static_cast<wchar_t>(u >= 'a' && u <= 'z' ? u - 'a' + 'A' : u);
+    }
+    return wide;
+}
+
 // Errors after which the device is not coming back on this handle: what USB
 // serial drivers give once the device is unplugged, and what Wine gives once
 // the pseudo-terminal behind a port has hung up.
@@ -169,6 +185,10 @@ public:
         if (path.empty()) {
             return {OpenStatus::CannotOpen, "no port name"};
         }
+        UniqueHandle hold(CreateMutexW(nullptr, FALSE, holdName(path).c_str()));
+        if (hold.valid() && GetLastError() == ERROR_ALREADY_EXISTS) {
+            return {OpenStatus::CannotOpen, path + ": in use by another program"};
+        }
         const std::wstring device = widen(devicePath(path));
         // Share mode 0: nobody else may open the port while we hold it.
         UniqueHandle handle(CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -188,6 +208,7 @@ public:
             return {OpenStatus::CannotConfigure, std::move(reason)};
         }
         m_port = std::move(handle);
+        m_hold = std::move(hold);
         m_method = WaitMethod::CommEvent;
         m_held = false;
         m_failures = 0;
@@ -197,6 +218,7 @@ public:
 
     void close() override {
         m_port.reset();
+        m_hold.reset();
         m_held = false;
     }
 
@@ -501,6 +523,7 @@ private:
     bool pause() { return WaitForSingleObject(m_wake.get(), failurePause) == WAIT_OBJECT_0; }
 
     UniqueHandle m_port;
+    UniqueHandle m_hold;  // our mark on the port's name while it is open
     UniqueHandle m_wake;
     UniqueHandle m_waitEvent;   // WaitCommEvent's
     UniqueHandle m_readEvent;   // the receive thread's reads
