@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -104,29 +105,33 @@ public:
     Program& operator=(const Program&) = delete;
 
     // Collects the output until the program ends; past `limit` it is killed.
+    // Wine's helper processes, started by the first program, inherit its pipes
+    // and keep them open: the program's end, not the pipes', ends the wait.
     Finished finish(std::chrono::milliseconds limit) {
         Finished f;
         const auto deadline = Clock::now() + limit;
-        bool outOpen = true;
-        bool errOpen = true;
-        while (outOpen || errOpen) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0) {
-                f.timedOut = true;
-                ::kill(m_pid, SIGKILL);
-                break;
-            }
-            pollfd p[2] = {{outOpen ? m_out : -1, POLLIN, 0}, {errOpen ? m_err : -1, POLLIN, 0}};
-            if (::poll(p, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) {
-                break;
-            }
-            outOpen = outOpen && drain(p[0], m_out, f.out);
-            errOpen = errOpen && drain(p[1], m_err, f.err);
-        }
         int status = 0;
         rusage usage{};
-        while (::wait4(m_pid, &status, 0, &usage) < 0 && errno == EINTR) {
+        std::array<pollfd, 2> pipes{{{m_out, POLLIN, 0}, {m_err, POLLIN, 0}}};
+        std::array<std::string*, 2> into{&f.out, &f.err};
+        bool ended = false;
+        while (!ended) {
+            ended = ::wait4(m_pid, &status, WNOHANG, &usage) == m_pid;
+            if (!ended && Clock::now() >= deadline) {
+                f.timedOut = true;
+                ::kill(m_pid, SIGKILL);
+                while (::wait4(m_pid, &status, 0, &usage) < 0 && errno == EINTR) {
+                }
+                ended = true;
+            }
+            // Once it has ended, what it wrote last is in the pipes already.
+            while (::poll(pipes.data(), pipes.size(), ended ? 0 : 20) > 0) {
+                for (std::size_t i = 0; i < pipes.size(); ++i) {
+                    if (pipes[i].revents != 0 && !readInto(pipes[i].fd, *into[i])) {
+                        pipes[i].fd = -1;  // closed: poll leaves it out
+                    }
+                }
+            }
         }
         m_pid = -1;
         f.end = Clock::now();
@@ -137,11 +142,8 @@ public:
     }
 
 private:
-    // Appends what is readable; returns whether the pipe stays open.
-    static bool drain(const pollfd& p, int fd, std::string& into) {
-        if ((p.revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
-            return true;
-        }
+    // Appends what one read gives; returns whether the pipe is still open.
+    static bool readInto(int fd, std::string& into) {
         char buffer[4096];
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n > 0) {
