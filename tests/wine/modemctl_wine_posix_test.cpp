@@ -34,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/terminal_pane.h"
 #include "settings/mset.h"
 #include "settings/settings_file.h"
 #include "support/sim_process.h"
@@ -65,7 +66,8 @@ struct Finished {
 // A program with its standard output and error collected through pipes.
 class Program {
 public:
-    explicit Program(const std::vector<std::string>& argv) {
+    // `input`, when given, is the file the program reads as standard input.
+    explicit Program(const std::vector<std::string>& argv, const std::string& input = {}) {
         int out[2];
         int err[2];
         if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
@@ -75,6 +77,9 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        if (!input.empty()) {
+            posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input.c_str(), O_RDONLY, 0);
+        }
         std::vector<char*> args;
         std::vector<std::string> copy = argv;
         for (auto& a : copy) {
@@ -217,9 +222,10 @@ protected:
                                                (m_dir / "sim.log").string()});
     }
 
-    std::unique_ptr<Program> startWindows(std::vector<std::string> args) {
+    std::unique_ptr<Program> startWindows(std::vector<std::string> args,
+                                          const std::string& input = {}) {
         args.insert(args.begin(), {environment("WINE", "wine"), m_exe});
-        return std::make_unique<Program>(args);
+        return std::make_unique<Program>(args, input);
     }
     Finished windows(std::vector<std::string> args) {
         return startWindows(std::move(args))->finish(runLimit);
@@ -312,6 +318,35 @@ TEST_F(WineModemctl, OpenFailuresNameTheirCause) {
     const Finished missing = windows({"read", "--port", "COM199"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_THAT(missing.err, HasSubstr("COM199: no such port"));
+}
+
+// The simulated report goes out byte for byte, and a pane's text, whose lines
+// end in CR LF, comes in through standard input as it is: text mode would drop
+// the CRs and move every field of the report off its column.
+TEST_F(WineModemctl, StandardStreamsCarryBytesUnchanged) {
+    Mset m = defaultSettings();
+    m.WT = 400;
+    m.CH[4].RXF = 156125;
+    const auto file = m_dir / "site.cfg";
+    ASSERT_TRUE(saveSettingsFile(file, m).ok);
+    const Finished onLinux = Program({MODEMCTL_PATH, "report", file.string()}).finish(runLimit);
+    const Finished onWindows = windows({"report", windowsPath(file)});
+    ASSERT_EQ(onWindows.status, 0) << onWindows.err;
+    EXPECT_EQ(onWindows.out, onLinux.out);
+
+    TerminalPane pane;
+    pane.appendBytes(
+        std::span(reinterpret_cast<const std::uint8_t*>(onLinux.out.data()), onLinux.out.size()));
+    const auto paneText = m_dir / "pane.txt";
+    std::ofstream(paneText, std::ios::binary) << pane.snapshot();
+    ASSERT_THAT(pane.snapshot(), HasSubstr("\r\n"));
+    const Finished parsedOnLinux =
+        Program({MODEMCTL_PATH, "parse-report", "-"}, paneText.string()).finish(runLimit);
+    const Finished parsed =
+        startWindows({"parse-report", "-"}, paneText.string())->finish(runLimit);
+    ASSERT_EQ(parsed.status, 0) << parsed.err;
+    EXPECT_THAT(parsed.out, HasSubstr("\"WT\": 400"));
+    EXPECT_EQ(parsed.out, parsedOnLinux.out);
 }
 
 TEST_F(WineModemctl, UnplugDuringAReadFailsAtOnceWithoutSpinningAndThePortComesBack) {
