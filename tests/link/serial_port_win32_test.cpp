@@ -9,6 +9,7 @@
 
 #include "link/discovery.h"
 #include "link/serial_port.h"
+#include "link/terminal_pane.h"
 
 namespace modem {
 namespace {
@@ -46,6 +47,19 @@ TEST(Win32SerialPort, APortThatIsNotOpenSendsNothingAndReportsAHangUp) {
     std::uint8_t buffer[16];
     EXPECT_EQ(port->read(buffer).status, ReadStatus::HangUp);
     port->close();  // harmless when not open
+}
+
+// Whatever the machine has attached, the walk logs exactly one of its two
+// lines and returns the port it names (or nothing).
+TEST(Win32PortFinder, LogsOneLineThatNamesThePortItReturns) {
+    TerminalPane pane;
+    const std::string port = makeSystemPortFinder()->findModemPort(pane);
+    if (port.empty()) {
+        EXPECT_EQ(pane.snapshot(), "no device found\r\n");
+    } else {
+        EXPECT_EQ(pane.snapshot(), "device found on " + port + "\r\n");
+        EXPECT_LE(port.size(), maxPortNameLength);
+    }
 }
 
 TEST(Win32PortList, NamesAreUsableWithPortOnceEachInNaturalOrder) {
