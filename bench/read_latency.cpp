@@ -199,7 +199,14 @@ void measureReads(benchmark::State& state, const std::vector<std::string>& comma
     double wholeSum = 0;
     int runs = 0;
     for (auto _ : state) {
-        const ReadRun run = runRead(command, port);
+        ReadRun run;
+        try {
+            run = runRead(command, port);
+        } catch (const std::exception& e) {
+            // Unwinding stops the simulator; an escaped exception would leave it running.
+            state.SkipWithError(e.what());
+            return;
+        }
         if (!run.ok) {
             state.SkipWithError("modemctl read failed");
             return;
