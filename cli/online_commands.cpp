@@ -161,8 +161,7 @@ public:
             m_logError = std::move(opened.error);
         }
         if (options.port.empty()) {
-            m_finder = std::make_unique<RecordingFinder>(
-                std::make_unique<SysfsPortFinder>(options.sysfsRoot));
+            m_finder = std::make_unique<RecordingFinder>(makeSystemPortFinder(options.sysfsRoot));
         } else {
             m_finder =
                 std::make_unique<RecordingFinder>(std::make_unique<FixedPortFinder>(options.port));
