@@ -96,7 +96,10 @@ std::uint32_t controlStyle(const ControlTemplate& ctl) {
             style |= WS_BORDER | ES_CENTER;
             break;
         case ControlKind::MultiLineField:
-            style |= WS_BORDER | ES_MULTILINE;
+            // Without automatic vertical scrolling an edit refuses every
+            // keystroke and paste once its text is taller than the field, and
+            // the channel table is taller from the start.
+            style |= WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL;
             break;
         case ControlKind::List:
             style |= WS_BORDER | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_SORT;

@@ -26,18 +26,42 @@ bool isFrame(ControlKind kind) {
     return kind == ControlKind::GroupBox || kind == ControlKind::CentredGroupBox;
 }
 
-// A multi-line edit inside a dialog closes the dialog on Escape; the dialog
-// is closed only through its close box, the system menu or Alt+F4.
-LRESULT CALLBACK swallowEscape(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                               UINT_PTR /*id*/, DWORD_PTR /*data*/) {
-    if ((message == WM_KEYDOWN || message == WM_KEYUP) && wParam == VK_ESCAPE) {
-        return 0;
-    }
-    if (message == WM_CHAR && wParam == VK_ESCAPE) {
-        return 0;
-    }
-    return DefSubclassProc(window, message, wParam, lParam);
+// The dialog whose keys the filter below watches, one per thread.
+thread_local HWND filteredDialog = nullptr;
+
+bool isMultiLineEdit(HWND window) {
+    wchar_t cls[16] = {};
+    GetClassNameW(window, cls, 16);
+    return lstrcmpiW(cls, L"Edit") == 0 && (GetWindowLongW(window, GWL_STYLE) & ES_MULTILINE) != 0;
 }
+
+bool isDroppedList(HWND window) {
+    wchar_t cls[16] = {};
+    GetClassNameW(window, cls, 16);
+    return lstrcmpiW(cls, L"ComboBox") == 0 && SendMessageW(window, CB_GETDROPPEDSTATE, 0, 0) != 0;
+}
+
+// Enter and Escape do nothing in the dialog. Left to the dialog manager, Enter
+// would press the focused button and Escape in a multi-line field would close
+// the dialog. Ctrl+Enter still breaks a line in a multi-line field, and an open
+// drop-down list still takes both keys to close.
+LRESULT CALLBACK filterDialogKeys(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* msg = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && msg != nullptr && filteredDialog != nullptr &&
+        (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP || msg->message == WM_CHAR) &&
+        (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE) &&
+        (msg->hwnd == filteredDialog || IsChild(filteredDialog, msg->hwnd))) {
+        const bool ctrlEnter = msg->wParam == VK_RETURN && (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+        if (!(ctrlEnter && isMultiLineEdit(msg->hwnd)) && !isDroppedList(msg->hwnd)) {
+            return 1;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+struct HookDeleter {
+    void operator()(HHOOK hook) const { UnhookWindowsHookEx(hook); }
+};
 
 }  // namespace
 
@@ -56,8 +80,11 @@ MainDialog::~MainDialog() {
     }
 }
 
-int MainDialog::run(HINSTANCE instance) {
+int MainDialog::run(HINSTANCE instance, std::function<void(HWND)> onInitialised) {
+    m_onInitialised = std::move(onInitialised);
     const std::vector<std::uint32_t> dialogTemplate = buildDialogTemplate();
+    const std::unique_ptr<std::remove_pointer_t<HHOOK>, HookDeleter> keyFilter(
+        SetWindowsHookExW(WH_MSGFILTER, filterDialogKeys, nullptr, GetCurrentThreadId()));
     const INT_PTR result =
         DialogBoxIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(dialogTemplate.data()),
                                 nullptr, dialogProc, reinterpret_cast<LPARAM>(this));
@@ -65,6 +92,7 @@ int MainDialog::run(HINSTANCE instance) {
     m_link->shutdown();
     m_paneView.reset();
     m_dialog = nullptr;
+    filteredDialog = nullptr;
     m_form.attach(nullptr);
     m_timer.attach(nullptr);
     m_dispatcher.attach(nullptr);
@@ -123,16 +151,19 @@ INT_PTR MainDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void MainDialog::initialise(HWND dialog) {
     m_dialog = dialog;
+    filteredDialog = dialog;
     m_form.attach(dialog);
     m_timer.attach(dialog);
     m_dispatcher.attach(dialog);
     fillLists();
     setLimitsAndFonts();
     keepFramesUnderTheirControls();
-    guardMultiLineFields();
     m_paneView = std::make_unique<PaneView>(dialog, GetDlgItem(dialog, ids::terminalPane), m_pane,
                                             paneChangedMessage);
     initialiseForm(m_form, m_mset);
+    if (m_onInitialised) {
+        m_onInitialised(dialog);
+    }
 }
 
 void MainDialog::fillLists() {
@@ -171,14 +202,6 @@ void MainDialog::keepFramesUnderTheirControls() {
         if (isFrame(ctl.kind)) {
             SetWindowPos(GetDlgItem(m_dialog, ctl.id), HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
-        }
-    }
-}
-
-void MainDialog::guardMultiLineFields() {
-    for (const ControlTemplate& ctl : dialogControls()) {
-        if (ctl.kind == ControlKind::MultiLineField) {
-            SetWindowSubclass(GetDlgItem(m_dialog, ctl.id), swallowEscape, 1, 0);
         }
     }
 }

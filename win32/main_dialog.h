@@ -31,7 +31,14 @@ public:
 
     // Runs the dialog modally until it is closed: 0 then, -1 when it cannot be
     // created. The link ends afterwards without a word to the modem.
-    [[nodiscard]] int run(HINSTANCE instance);
+    // `onInitialised` runs once, on this thread, when the dialog is set up.
+    [[nodiscard]] int run(HINSTANCE instance, std::function<void(HWND)> onInitialised = {});
+
+    [[nodiscard]] TerminalPane& pane() { return m_pane; }
+    [[nodiscard]] Mset& mset() { return m_mset; }
+    [[nodiscard]] Link& link() { return *m_link; }
+    // Drawings of the terminal pane so far; 0 before the dialog exists.
+    [[nodiscard]] int paneDrawCount() const { return m_paneView ? m_paneView->drawCount() : 0; }
 
 private:
     static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -40,7 +47,6 @@ private:
     void fillLists();
     void setLimitsAndFonts();
     void keepFramesUnderTheirControls();
-    void guardMultiLineFields();
 
     Mset m_mset;
     TerminalPane m_pane;
@@ -51,6 +57,7 @@ private:
     std::unique_ptr<PortFinder> m_finder;
     Win32Form m_form;
     HWND m_dialog = nullptr;
+    std::function<void(HWND)> m_onInitialised;
     // Each fixed-pitch field has a font of its own, kept for the whole run.
     struct FontDeleter {
         void operator()(HFONT font) const { DeleteObject(font); }

@@ -24,6 +24,15 @@ std::string narrow(const std::wstring& text) {
     return out;
 }
 
+std::unique_ptr<PortFinder> makeFinder(const StartOptions& options) {
+    if (options.port.empty()) {
+        return makeSystemPortFinder();
+    }
+    return std::make_unique<FixedPortFinder>(narrow(options.port));
+}
+
+}  // namespace
+
 bool registerDialogClass(HINSTANCE instance) {
     WNDCLASSEXW cls{};
     cls.cbSize = sizeof(cls);
@@ -38,15 +47,6 @@ bool registerDialogClass(HINSTANCE instance) {
     cls.lpszClassName = className.c_str();
     return RegisterClassExW(&cls) != 0;
 }
-
-std::unique_ptr<PortFinder> makeFinder(const StartOptions& options) {
-    if (options.port.empty()) {
-        return makeSystemPortFinder();
-    }
-    return std::make_unique<FixedPortFinder>(narrow(options.port));
-}
-
-}  // namespace
 
 const char* usageText() {
     return "usage: modemcfg [--port NAME]\n"

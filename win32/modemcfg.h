@@ -24,6 +24,10 @@ struct UsageError {
 
 [[nodiscard]] const char* usageText();
 
+// The dialog's window class "firstClass": the system dialog class with the
+// program's instance and icon 8001. False when it cannot be read or registered.
+[[nodiscard]] bool registerDialogClass(HINSTANCE instance);
+
 // Common controls, the dialog's window class "firstClass" with icon 8001, then
 // the modal dialog. Returns the exit code: the dialog's result (0 after a
 // close, -1 when it cannot be created), or 0 when the class cannot be made.
