@@ -1,7 +1,11 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/standard_streams.h"
 
 int main(int argc, char** argv) {
-    return modem::cli::runModemctl(argc, argv, std::cout, std::cerr);
+    const modem::cli::StandardStreams streams;
+    const int status = modem::cli::runModemctl(argc, argv, std::cout, std::cerr);
+    std::cout.flush();
+    return status;
 }

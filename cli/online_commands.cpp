@@ -101,7 +101,7 @@ public:
     Session(const PortOptions& options, Streams io)
         : m_io(io), m_messages(io.err), m_timer(m_loop.makeTimer()) {
         if (options.port.empty()) {
-            m_finder = std::make_unique<SysfsPortFinder>(options.sysfsRoot);
+            m_finder = makeSystemPortFinder(options.sysfsRoot);
         } else {
             m_finder = std::make_unique<FixedPortFinder>(options.port);
         }

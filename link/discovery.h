@@ -24,6 +24,11 @@ inline constexpr std::size_t maxPortNameLength = 15;  // characters
 // "USB\VID_1FC9&PID_2909": what a device's identifiers are compared with.
 [[nodiscard]] std::string modemIdentity();
 
+// Whether a device's first hardware identifier starts with the modem's
+// identity, letters compared without case: one that goes on after it matches,
+// a shorter one does not.
+[[nodiscard]] bool matchesModemIdentity(std::string_view hardwareId);
+
 // A USB device as the kernel numbers it on its bus.
 struct UsbAddress {
     unsigned bus = 0;     // busnum
@@ -80,16 +85,22 @@ private:
     std::string m_path;
 };
 
+// The finder of the system this program runs on: the sysfs walk on Linux, the
+// device installer's walk on Windows. `sysfsRoot` matters to the former only.
+[[nodiscard]] std::unique_ptr<PortFinder> makeSystemPortFinder(
+    const std::filesystem::path& sysfsRoot = "/sys");
+
 struct PortInfo {
-    std::string name;        // kernel name, e.g. "ttyACM0"
-    std::string path;        // "/dev/" + device node name
+    std::string name;        // kernel name, e.g. "ttyACM0"; on Windows the port name, "COM5"
+    std::string path;        // "/dev/" + device node name; on Windows the port name again
     std::string usbVendor;   // hexadecimal as the kernel shows it; empty without a USB device
     std::string usbProduct;  // likewise
     bool matchesModem = false;
 };
 
 // Every tty backed by a device (virtual consoles and pseudo-terminals left
-// out), in natural name order.
+// out), in natural name order. On Windows: the device installer's ports and
+// those of the system's serial map; `sysfsRoot` is not used there.
 [[nodiscard]] std::vector<PortInfo> listSerialPorts(
     const std::filesystem::path& sysfsRoot = "/sys");
 

@@ -125,76 +125,13 @@ std::vector<TtyDevice> scanTtys(const fs::path& sysfsRoot) {
     return ttys;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
-// Only the first 21 characters count: an identifier that goes on matches, a
-// shorter one does not.
+// The identity is built the way the device installer spells a USB device's
+// first hardware identifier, so both platforms compare the same text.
 bool matchesModem(const UsbIdentity& usb) {
-    const std::string identity = modemIdentity();
-    const std::string id = "USB\\VID_" + usb.vendor + "&PID_" + usb.product;
-    return id.size() >= identity.size() &&
-           equalsIgnoringCase(std::string_view(id).substr(0, identity.size()), identity);
+    return matchesModemIdentity("USB\\VID_" + usb.vendor + "&PID_" + usb.product);
 }
 
 }  // namespace
-
-std::string modemIdentity() {
-    char text[32];
-    std::snprintf(text, sizeof text, "USB\\VID_%04X&PID_%04X", modemVendorId, modemProductId);
-    return text;
-}
-
-bool naturalLess(std::string_view a, std::string_view b) {
-    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (isDigit(a[i]) && isDigit(b[j])) {
-            std::size_t ei = i;
-            std::size_t ej = j;
-            while (ei < a.size() && isDigit(a[ei])) {
-                ++ei;
-            }
-            while (ej < b.size() && isDigit(b[ej])) {
-                ++ej;
-            }
-            // Compare by value without overflow: skip leading zeros, then length.
-            std::size_t si = i;
-            std::size_t sj = j;
-            while (si + 1 < ei && a[si] == '0') {
-                ++si;
-            }
-            while (sj + 1 < ej && b[sj] == '0') {
-                ++sj;
-            }
-            const auto da = a.substr(si, ei - si);
-            const auto db = b.substr(sj, ej - sj);
-            if (da.size() != db.size()) {
-                return da.size() < db.size();
-            }
-            if (da != db) {
-                return da < db;
-            }
-            if (ei - i != ej - j) {
-                return ei - i < ej - j;  // "01" after "1": any stable tie-break
-            }
-            i = ei;
-            j = ej;
-        } else {
-            if (a[i] != b[j]) {
-                return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
-            }
-            ++i;
-            ++j;
-        }
-    }
-    return a.size() - i < b.size() - j;
-}
 
 SystemUsbResetter::SystemUsbResetter(fs::path devRoot, std::chrono::milliseconds nodeWait)
     : m_devRoot(std::move(devRoot)), m_nodeWait(nodeWait) {}
@@ -245,9 +182,8 @@ std::string SysfsPortFinder::findModemPort(TerminalPane& pane) {
     return (m_devRoot / portName).string();
 }
 
-std::string FixedPortFinder::findModemPort(TerminalPane& pane) {
-    pane.logLine("device found on " + m_path);
-    return m_path;
+std::unique_ptr<PortFinder> makeSystemPortFinder(const fs::path& sysfsRoot) {
+    return std::make_unique<SysfsPortFinder>(sysfsRoot);
 }
 
 std::vector<PortInfo> listSerialPorts(const fs::path& sysfsRoot) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -19,12 +20,18 @@ namespace modem::test {
 class TempDir {
 public:
     TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "modem-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
+        // create_directory() reports an existing folder, so a name taken by
+        // another test program is never shared; it is simply tried again.
+        const auto base = std::filesystem::temp_directory_path();
+        std::random_device entropy;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const auto candidate = base / ("modem-test-" + std::to_string(entropy()));
+            if (std::filesystem::create_directory(candidate)) {
+                m_path = candidate;
+                return;
+            }
         }
-        m_path = pattern;
+        throw std::runtime_error("cannot make a temporary folder in " + base.string());
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

@@ -1,0 +1,9 @@
+#include "cli/standard_streams.h"
+
+namespace modem::cli {
+
+// Streams carry bytes as they are, and terminals take UTF-8.
+StandardStreams::StandardStreams() = default;
+StandardStreams::~StandardStreams() = default;
+
+}  // namespace modem::cli

@@ -1,0 +1,206 @@
+// The modem's port through SetupAPI: the present devices of the Ports class,
+// each one's first hardware identifier and the "PortName" of its device key; a
+// match is restarted with DIF_PROPERTYCHANGE.
+
+#include <windows.h>
+// After <windows.h>, which it needs.
+#include <setupapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/installer_port_finder.h"
+
+namespace modem {
+
+namespace {
+
+// The setup class of serial and parallel ports, spelled out so that no GUID
+// library is needed.
+constexpr GUID portsClass = {
+    0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+
+std::string narrow(const wchar_t* text, std::size_t length) {
+    if (length == 0) {
+        return {};
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(std::max(size, 0)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr,
+                        nullptr);
+    return out;
+}
+
+std::wstring widen(std::string_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(std::max(size, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+// A string read from the registry or the installer: up to its first NUL, and
+// never past the bytes that were filled in, terminated or not.
+std::string fromBuffer(const std::vector<wchar_t>& buffer, DWORD bytes) {
+    const std::size_t chars = std::min<std::size_t>(bytes / sizeof(wchar_t), buffer.size());
+    std::size_t length = 0;
+    while (length < chars && buffer[length] != L'\0') {
+        ++length;
+    }
+    return narrow(buffer.data(), length);
+}
+
+class SetupApiInstaller final : public DeviceInstaller {
+public:
+    explicit SetupApiInstaller(std::chrono::milliseconds portWait) : m_portWait(portWait) {}
+    ~SetupApiInstaller() override { release(); }
+    SetupApiInstaller(const SetupApiInstaller&) = delete;
+    SetupApiInstaller& operator=(const SetupApiInstaller&) = delete;
+
+    std::vector<InstalledPort> presentPorts() override {
+        release();
+        m_list = SetupDiGetClassDevsW(&portsClass, nullptr, nullptr, DIGCF_PRESENT);
+        std::vector<InstalledPort> ports;
+        if (m_list == INVALID_HANDLE_VALUE) {
+            return ports;
+        }
+        for (DWORD index = 0;; ++index) {
+            SP_DEVINFO_DATA device{};
+            device.cbSize = sizeof device;
+            if (!SetupDiEnumDeviceInfo(m_list, index, &device)) {
+                break;
+            }
+            m_devices.push_back(device);
+            ports.push_back({firstHardwareId(device), portName(device)});
+        }
+        return ports;
+    }
+
+    void restart(std::size_t index, std::string_view name) override {
+        if (index >= m_devices.size()) {
+            return;
+        }
+        SP_PROPCHANGE_PARAMS params{};
+        params.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
+        params.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
+        params.StateChange = DICS_PROPCHANGE;
+        params.Scope = DICS_FLAG_CONFIGSPECIFIC;
+        params.HwProfile = 0;
+        SP_DEVINFO_DATA& device = m_devices[index];
+        // Needs administrator rights; without them the port is opened as it is.
+        if (!SetupDiSetClassInstallParamsW(m_list, &device, &params.ClassInstallHeader,
+                                           sizeof params) ||
+            !SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, m_list, &device)) {
+            return;
+        }
+        waitForPort(name);
+    }
+
+private:
+    void release() {
+        m_devices.clear();
+        if (m_list != INVALID_HANDLE_VALUE) {
+            SetupDiDestroyDeviceInfoList(m_list);
+            m_list = INVALID_HANDLE_VALUE;
+        }
+    }
+
+    // The first of the device's hardware identifiers (a list of strings).
+    std::string firstHardwareId(SP_DEVINFO_DATA& device) {
+        std::vector<wchar_t> buffer(1024, L'\0');
+        DWORD type = 0;
+        DWORD needed = 0;
+        if (!SetupDiGetDeviceRegistryPropertyW(
+                m_list, &device, SPDRP_HARDWAREID, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                static_cast<DWORD>(buffer.size() * sizeof(wchar_t)), &needed)) {
+            return {};
+        }
+        return fromBuffer(buffer, static_cast<DWORD>(buffer.size() * sizeof(wchar_t)));
+    }
+
+    std::optional<std::string> portName(SP_DEVINFO_DATA& device) {
+        HKEY key = SetupDiOpenDevRegKey(m_list, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+        if (key == INVALID_HANDLE_VALUE || key == nullptr) {
+            return std::nullopt;
+        }
+        std::vector<wchar_t> buffer(260, L'\0');
+        DWORD type = REG_SZ;
+        DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        const LSTATUS status = RegQueryValueExW(key, L"PortName", nullptr, &type,
+                                                reinterpret_cast<BYTE*>(buffer.data()), &size);
+        RegCloseKey(key);
+        if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+            return std::nullopt;
+        }
+        return fromBuffer(buffer, size);
+    }
+
+    // A restarted port's name returns once its driver has started again; the
+    // open that follows would fail before that.
+    void waitForPort(std::string_view name) const {
+        const std::wstring device = widen(name);
+        const auto until = std::chrono::steady_clock::now() + m_portWait;
+        wchar_t target[512];
+        while (QueryDosDeviceW(device.c_str(), target, 512) == 0 &&
+               std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+    std::chrono::milliseconds m_portWait;
+    HDEVINFO m_list = INVALID_HANDLE_VALUE;
+    std::vector<SP_DEVINFO_DATA> m_devices;  // by index of the last listing
+};
+
+// The names of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM: every serial port the system
+// has started, also those no installer lists (Wine's, some virtual ports).
+std::vector<std::string> serialMapNames() {
+    std::vector<std::string> names;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+        return names;
+    }
+    for (DWORD index = 0;; ++index) {
+        wchar_t valueName[256];
+        DWORD nameLength = 256;
+        std::vector<wchar_t> data(256, L'\0');
+        DWORD type = 0;
+        DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+        const LSTATUS status = RegEnumValueW(key, index, valueName, &nameLength, nullptr, &type,
+                                             reinterpret_cast<BYTE*>(data.data()), &size);
+        if (status == ERROR_MORE_DATA) {
+            continue;  // not a port name of any sensible length
+        }
+        if (status != ERROR_SUCCESS) {
+            break;
+        }
+        if (type == REG_SZ) {
+            names.push_back(fromBuffer(data, size));
+        }
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+}  // namespace
+
+std::unique_ptr<PortFinder> makeSystemPortFinder(const std::filesystem::path& /*sysfsRoot*/) {
+    return std::make_unique<InstallerPortFinder>(
+        std::make_unique<SetupApiInstaller>(std::chrono::seconds(3)));
+}
+
+std::vector<PortInfo> listSerialPorts(const std::filesystem::path& /*sysfsRoot*/) {
+    SetupApiInstaller installer(std::chrono::milliseconds(0));
+    return installedPortList(installer.presentPorts(), serialMapNames());
+}
+
+}  // namespace modem

@@ -1,0 +1,155 @@
+// The device installer's walk, on a fake installer: which devices match, that
+// every match is restarted, that the last one wins, and the port list that
+// adds the system's serial map.
+
+#include "link/installer_port_finder.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "link/terminal_pane.h"
+
+namespace modem {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+struct Restart {
+    std::size_t index;
+    std::string port;
+    bool operator==(const Restart&) const = default;
+};
+
+class FakeInstaller : public DeviceInstaller {
+public:
+    FakeInstaller(std::vector<InstalledPort> ports, std::vector<Restart>& restarts)
+        : m_ports(std::move(ports)), m_restarts(restarts) {}
+    std::vector<InstalledPort> presentPorts() override { return m_ports; }
+    void restart(std::size_t index, std::string_view port) override {
+        m_restarts.push_back({index, std::string(port)});
+    }
+
+private:
+    std::vector<InstalledPort> m_ports;
+    std::vector<Restart>& m_restarts;
+};
+
+struct FindOutcome {
+    std::string port;
+    std::string pane;
+    std::vector<Restart> restarts;
+};
+
+FindOutcome find(std::vector<InstalledPort> ports) {
+    FindOutcome out;
+    InstallerPortFinder finder(std::make_unique<FakeInstaller>(std::move(ports), out.restarts));
+    TerminalPane pane;
+    out.port = finder.findModemPort(pane);
+    out.pane = pane.snapshot();
+    return out;
+}
+
+const std::string modemId = "USB\\VID_1FC9&PID_2909&REV_0100";
+
+TEST(InstallerPortFinder, TakesADeviceOnlyWhenItsFirstIdentifierStartsWithTheModems) {
+    struct Case {
+        std::string hardwareId;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"USB\\VID_1FC9&PID_2909", true},            // exactly the identity
+        {"USB\\VID_1FC9&PID_2909&REV_0100", true},   // goes on after it
+        {"usb\\vid_1fc9&pid_2909&rev_0100", true},   // letters in either case
+        {"USB\\VID_1fC9&PID_2909&MI_00", true},      // mixed case
+        {"USB\\VID_1FC9&PID_290", false},            // one character short
+        {"USB\\VID_1FC9&PID_2908", false},           // another product
+        {"USB\\VID_0403&PID_6001&REV_0600", false},  // another vendor
+        {"FTDIBUS\\VID_1FC9+PID_2909", false},       // another bus's spelling
+        {"ACPI\\PNP0501", false},                    // a built-in port
+        {"", false},                                 // identifiers not readable
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.hardwareId);
+        const auto out = find({{c.hardwareId, "COM7"}});
+        if (c.matches) {
+            EXPECT_EQ(out.port, "COM7");
+            EXPECT_EQ(out.pane, "device found on COM7\r\n");
+            EXPECT_THAT(out.restarts, ElementsAre(Restart{0, "COM7"}));
+        } else {
+            EXPECT_EQ(out.port, "");
+            EXPECT_EQ(out.pane, "no device found\r\n");
+            EXPECT_THAT(out.restarts, IsEmpty());
+        }
+    }
+}
+
+TEST(InstallerPortFinder, RestartsEveryMatchInListOrderAndTakesTheLast) {
+    const auto out = find({
+        {modemId, "COM12"},
+        {"ACPI\\PNP0501", "COM1"},
+        {modemId, "COM3"},
+    });
+    EXPECT_EQ(out.port, "COM3");  // list order, not name order
+    EXPECT_EQ(out.pane, "device found on COM3\r\n");
+    EXPECT_THAT(out.restarts, ElementsAre(Restart{0, "COM12"}, Restart{2, "COM3"}));
+}
+
+TEST(InstallerPortFinder, DeviceWithoutPortNameIsNeitherRestartedNorTaken) {
+    const auto out = find({{modemId, "COM4"}, {modemId, std::nullopt}});
+    EXPECT_EQ(out.port, "COM4");
+    EXPECT_THAT(out.restarts, ElementsAre(Restart{0, "COM4"}));
+
+    const auto none = find({{modemId, std::nullopt}});
+    EXPECT_EQ(none.pane, "no device found\r\n");
+    EXPECT_THAT(none.restarts, IsEmpty());
+}
+
+TEST(InstallerPortFinder, PortNameIsCutTo15Characters) {
+    const auto out = find({{modemId, "COM1234567890123456"}});
+    EXPECT_EQ(out.port, "COM123456789012");
+    EXPECT_EQ(out.pane, "device found on COM123456789012\r\n");
+    // The restart waits for the whole name to come back.
+    EXPECT_THAT(out.restarts, ElementsAre(Restart{0, "COM1234567890123456"}));
+}
+
+TEST(InstallerPortFinder, NoDevicesLogsNoDeviceFound) {
+    const auto out = find({});
+    EXPECT_EQ(out.port, "");
+    EXPECT_EQ(out.pane, "no device found\r\n");
+}
+
+struct Listed {
+    std::string name;
+    std::string vendor;
+    std::string product;
+    bool modem;
+    bool operator==(const Listed&) const = default;
+};
+
+std::vector<Listed> listed(const std::vector<InstalledPort>& installed,
+                           const std::vector<std::string>& mapped) {
+    std::vector<Listed> out;
+    for (const PortInfo& p : installedPortList(installed, mapped)) {
+        EXPECT_EQ(p.path, p.name);  // what --port takes
+        out.push_back({p.name, p.usbVendor, p.usbProduct, p.matchesModem});
+    }
+    return out;
+}
+
+TEST(InstalledPortList, JoinsInstalledAndMappedPortsInNaturalOrderOnce) {
+    EXPECT_THAT(listed({{modemId, "COM10"},
+                        {"ACPI\\PNP0501", "COM1"},
+                        {"usb\\vid_0403&pid_6001", "COM9"},
+                        {modemId, std::nullopt},  // no name: nothing to open
+                        {"USB\\VID_12&PID_34", "COM5"}},
+                       {"COM1", "com10", "COM40", "COM2", ""}),
+                ElementsAre(Listed{"COM1", "", "", false}, Listed{"COM2", "", "", false},
+                            Listed{"COM5", "", "", false},  // digits too few to be an id
+                            Listed{"COM9", "0403", "6001", false},
+                            Listed{"COM10", "1fc9", "2909", true}, Listed{"COM40", "", "", false}));
+    EXPECT_THAT(listed({}, {}), IsEmpty());
+}
+
+}  // namespace
+}  // namespace modem
