@@ -4,6 +4,12 @@
 // command's time beside the wire time of every byte both ways plus the 100 ms
 // close. Goals: a ratio of at most 1.05, and the whole command within 0.15 s of
 // its wire-time sum. Nothing is asserted.
+//
+// With MODEMCTL_EXE (the Windows modemctl.exe) and MODEM_WINE_LINK (the path a
+// COM port of the Wine prefix is mapped to; MODEM_WINE_PORT names the port,
+// COM40 by default) it also runs the Windows program under Wine on the same
+// line and prints both report ratios side by side. Wine's start-up is in the
+// whole command's time, not in the report's.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -15,6 +21,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -64,8 +71,8 @@ private:
     int m_fds[2] = {-1, -1};
 };
 
-// Starts `args` with standard output (and optionally standard error) on the
-// pipe's write end, the rest on /dev/null.
+// Starts `args` (the program looked up on PATH) with standard output (and optionally standard
+// error) on the pipe's write end, the rest on /dev/null.
 pid_t spawn(const std::vector<std::string>& args, int outFd, int errFd) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -77,7 +84,7 @@ pid_t spawn(const std::vector<std::string>& args, int outFd, int errFd) {
     }
     argv.push_back(nullptr);
     pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int rc = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         throw std::runtime_error("cannot start " + args[0]);
@@ -97,13 +104,20 @@ std::string readAll(int fd) {
     }
 }
 
+std::string environment(const char* name, const char* fallback = "") {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : fallback;
+}
+
 // modem-sim for the whole benchmark: its terminal path is the first line it prints.
 class Simulator {
 public:
-    Simulator() {
+    explicit Simulator(std::vector<std::string> extra = {}) {
         Pipe out;
         const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        m_pid = spawn({MODEM_SIM_PATH, "--baud", "9600"}, out.writeEnd(), devNull);
+        std::vector<std::string> args{MODEM_SIM_PATH, "--baud", "9600"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        m_pid = spawn(args, out.writeEnd(), devNull);
         ::close(devNull);
         out.closeWrite();
         char c = 0;
@@ -139,12 +153,14 @@ struct ReadRun {
     bool ok = false;
 };
 
-ReadRun runRead(const std::string& port) {
+// `command` is the program and its leading arguments; "read --port <port>
+// --timing" follows.
+ReadRun runRead(std::vector<std::string> command, const std::string& port) {
     Pipe err;
     const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     const auto start = Clock::now();
-    const pid_t pid =
-        spawn({MODEMCTL_PATH, "read", "--port", port, "--timing"}, devNull, err.writeEnd());
+    command.insert(command.end(), {"read", "--port", port, "--timing"});
+    const pid_t pid = spawn(command, devNull, err.writeEnd());
     ::close(devNull);
     err.closeWrite();
     const std::string text = readAll(err.readEnd());
@@ -162,7 +178,13 @@ ReadRun runRead(const std::string& port) {
     return run;
 }
 
-void BM_ModemctlRead(benchmark::State& state) {
+// The mean report ratio of each program that ran, for the closing comparison.
+double linuxRatio = 0;
+double wineRatio = 0;
+
+// Runs `command` against `sim` once per iteration and prints each run.
+void measureReads(benchmark::State& state, const std::vector<std::string>& command,
+                  const std::string& port, const char* label, double& meanRatio) {
     // What goes over the line for one read of the simulator's default settings.
     modem::ModemSimulator model;
     const std::size_t connectAnswer = model.receive("+cfge\r").size();
@@ -173,12 +195,11 @@ void BM_ModemctlRead(benchmark::State& state) {
     const double wireSum =
         wireSeconds(sentBytes + connectAnswer + reportBytes + closeAnswer) + closeDelaySeconds;
 
-    Simulator sim;
     double ratioSum = 0;
     double wholeSum = 0;
     int runs = 0;
     for (auto _ : state) {
-        const ReadRun run = runRead(sim.path());
+        const ReadRun run = runRead(command, port);
         if (!run.ok) {
             state.SkipWithError("modemctl read failed");
             return;
@@ -186,16 +207,17 @@ void BM_ModemctlRead(benchmark::State& state) {
         state.SetIterationTime(run.wholeSeconds);
         const double ratio = run.reportSeconds / reportWire;
         std::printf(
-            "run %d: report %.4f s / wire %.4f s = %.3f (goal <= 1.05); whole %.4f s, "
+            "%s run %d: report %.4f s / wire %.4f s = %.3f (goal <= 1.05); whole %.4f s, "
             "wire sum + close %.4f s, excess %.4f s (goal <= 0.15)\n",
-            runs + 1, run.reportSeconds, reportWire, ratio, run.wholeSeconds, wireSum,
+            label, runs + 1, run.reportSeconds, reportWire, ratio, run.wholeSeconds, wireSum,
             run.wholeSeconds - wireSum);
         ratioSum += ratio;
         wholeSum += run.wholeSeconds;
         ++runs;
     }
     if (runs > 0) {
-        state.counters["report_ratio"] = ratioSum / runs;
+        meanRatio = ratioSum / runs;
+        state.counters["report_ratio"] = meanRatio;
         state.counters["whole_s"] = wholeSum / runs;
         state.counters["wire_sum_s"] = wireSum;
         state.counters["excess_s"] = wholeSum / runs - wireSum;
@@ -203,8 +225,45 @@ void BM_ModemctlRead(benchmark::State& state) {
     }
 }
 
+void BM_ModemctlRead(benchmark::State& state) {
+    Simulator sim;
+    measureReads(state, {MODEMCTL_PATH}, sim.path(), "linux", linuxRatio);
+}
+
+// modemctl.exe under Wine, on a simulator whose terminal the prefix's COM port
+// is mapped to.
+void BM_ModemctlExeReadUnderWine(benchmark::State& state) {
+    const std::string exe = environment("MODEMCTL_EXE");
+    const std::string link = environment("MODEM_WINE_LINK");
+    if (exe.empty() || link.empty()) {
+        state.SkipWithError("MODEMCTL_EXE and MODEM_WINE_LINK are not set");
+        for (auto _ : state) {
+        }
+        return;
+    }
+    Simulator sim({"--link", link});
+    measureReads(state, {environment("WINE", "wine"), exe}, environment("MODEM_WINE_PORT", "COM40"),
+                 "wine", wineRatio);
+}
+
 BENCHMARK(BM_ModemctlRead)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ModemctlExeReadUnderWine)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (linuxRatio > 0 && wineRatio > 0) {
+        std::printf("report / wire time: linux %.3f, modemctl.exe under wine %.3f (goal <= 1.05)\n",
+                    linuxRatio, wineRatio);
+    }
+    return 0;
+}

@@ -1,0 +1,342 @@
+// modemctl.exe under Wine against modem-sim: the simulator's terminal is
+// mapped to a COM port of the Wine prefix, and the Windows program's answers
+// are compared with the Linux program's on the same simulator.
+//
+// Needs, in the environment (scripts/test-windows sets them up):
+//   MODEMCTL_EXE      the Windows modemctl.exe
+//   MODEM_WINE_LINK   the path the COM port is mapped to in HKLM\Software\Wine\Ports
+//   MODEM_WINE_PORT   that COM port (default COM40)
+//   WINEPREFIX        the prefix holding the mapping; WINE the loader (default wine)
+// Without MODEMCTL_EXE every test is skipped.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "settings/mset.h"
+#include "settings/settings_file.h"
+#include "support/sim_process.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace modem::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+using Clock = std::chrono::steady_clock;
+
+std::string environment(const char* name, std::string fallback = {}) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? std::string(value) : fallback;
+}
+
+struct Finished {
+    int status = -1;  // exit status; -1 when killed
+    std::string out;
+    std::string err;
+    bool timedOut = false;
+    double cpuSeconds = 0;  // user and system time of the program's process
+    Clock::time_point end;
+};
+
+// A program with its standard output and error collected through pipes.
+class Program {
+public:
+    explicit Program(const std::vector<std::string>& argv) {
+        int out[2];
+        int err[2];
+        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+            throw std::runtime_error("pipe failed");
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        std::vector<char*> args;
+        std::vector<std::string> copy = argv;
+        for (auto& a : copy) {
+            args.push_back(a.data());
+        }
+        args.push_back(nullptr);
+        const int rc = ::posix_spawnp(&m_pid, args[0], &actions, nullptr, args.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        ::close(err[1]);
+        m_out = out[0];
+        m_err = err[0];
+        if (rc != 0) {
+            ::close(m_out);
+            ::close(m_err);
+            throw std::runtime_error("cannot start " + argv[0]);
+        }
+    }
+    ~Program() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        ::close(m_out);
+        ::close(m_err);
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Collects the output until the program ends; past `limit` it is killed.
+    Finished finish(std::chrono::milliseconds limit) {
+        Finished f;
+        const auto deadline = Clock::now() + limit;
+        bool outOpen = true;
+        bool errOpen = true;
+        while (outOpen || errOpen) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) {
+                f.timedOut = true;
+                ::kill(m_pid, SIGKILL);
+                break;
+            }
+            pollfd p[2] = {{outOpen ? m_out : -1, POLLIN, 0}, {errOpen ? m_err : -1, POLLIN, 0}};
+            if (::poll(p, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) {
+                break;
+            }
+            outOpen = outOpen && drain(p[0], m_out, f.out);
+            errOpen = errOpen && drain(p[1], m_err, f.err);
+        }
+        int status = 0;
+        rusage usage{};
+        while (::wait4(m_pid, &status, 0, &usage) < 0 && errno == EINTR) {
+        }
+        m_pid = -1;
+        f.end = Clock::now();
+        f.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        f.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        return f;
+    }
+
+private:
+    // Appends what is readable; returns whether the pipe stays open.
+    static bool drain(const pollfd& p, int fd, std::string& into) {
+        if ((p.revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+            return true;
+        }
+        char buffer[4096];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            into.append(buffer, static_cast<std::size_t>(n));
+            return true;
+        }
+        return n < 0 && errno == EINTR;
+    }
+
+    pid_t m_pid = -1;
+    int m_out = -1;
+    int m_err = -1;
+};
+
+constexpr auto runLimit = std::chrono::seconds(60);
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+// The name a Windows program sees for a Linux path: Wine's drive Z: is the root.
+std::string windowsPath(const std::filesystem::path& path) {
+    std::string text = "Z:" + path.string();
+    std::replace(text.begin(), text.end(), '/', '\\');
+    return text;
+}
+
+class WineModemctl : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (environment("MODEMCTL_EXE").empty()) {
+            return;
+        }
+        // A server started by the first program would inherit its standard
+        // error and write there when a mapped terminal hangs up: start it here,
+        // with its output discarded.
+        const std::string server = environment("WINESERVER", "wineserver");
+        const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, devNull, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, devNull, STDERR_FILENO);
+        std::string persist = "-p";
+        char* args[] = {const_cast<char*>(server.c_str()), persist.data(), nullptr};
+        pid_t pid = -1;
+        if (::posix_spawnp(&pid, server.c_str(), &actions, nullptr, args, environ) == 0) {
+            ::waitpid(pid, nullptr, 0);
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(devNull);
+    }
+
+    void SetUp() override {
+        if (m_exe.empty()) {
+            GTEST_SKIP() << "MODEMCTL_EXE is not set (scripts/test-windows sets it)";
+        }
+        ASSERT_FALSE(m_link.empty()) << "MODEM_WINE_LINK is not set";
+    }
+
+    void startSim(const std::string& baud) {
+        m_sim.emplace(std::vector<std::string>{"--link", m_link, "--baud", baud, "--log",
+                                               (m_dir / "sim.log").string()});
+    }
+
+    std::unique_ptr<Program> startWindows(std::vector<std::string> args) {
+        args.insert(args.begin(), {environment("WINE", "wine"), m_exe});
+        return std::make_unique<Program>(args);
+    }
+    Finished windows(std::vector<std::string> args) {
+        return startWindows(std::move(args))->finish(runLimit);
+    }
+    Finished windowsOnPort(std::vector<std::string> args) {
+        args.insert(args.end(), {"--port", m_port});
+        return windows(std::move(args));
+    }
+    Finished linuxOnPort(std::vector<std::string> args) {
+        args.insert(args.begin(), MODEMCTL_PATH);
+        args.insert(args.end(), {"--port", m_sim->path()});
+        return Program(args).finish(runLimit);
+    }
+
+    // Waits until the simulator has received `command` more often than `seen` times.
+    bool simReceived(const std::string& command, std::size_t seen) {
+        const auto until = Clock::now() + std::chrono::seconds(30);
+        while (Clock::now() < until) {
+            if (count(readFile(m_dir / "sim.log"), "<< " + command) > seen) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    std::string m_exe = environment("MODEMCTL_EXE");
+    std::string m_link = environment("MODEM_WINE_LINK");
+    std::string m_port = environment("MODEM_WINE_PORT", "COM40");
+    TempDir m_dir;
+    std::optional<SimProcess> m_sim;
+};
+
+TEST_F(WineModemctl, ReadGivesTheSameJsonAsOnLinux) {
+    startSim("9600");
+    const Finished onLinux = linuxOnPort({"read"});
+    const Finished onWindows = windowsOnPort({"read"});
+    ASSERT_EQ(onLinux.status, 0) << onLinux.err;
+    ASSERT_EQ(onWindows.status, 0) << onWindows.err;
+    EXPECT_THAT(onWindows.out, HasSubstr("\"CH\""));
+    EXPECT_EQ(onWindows.out, onLinux.out);  // byte for byte, line ends included
+}
+
+TEST_F(WineModemctl, WriteVerifiesAndStoresWhatAReadOfTheProfileThenShows) {
+    startSim("0");
+    Mset m = defaultSettings();
+    m.WT = 400;
+    m.REP = 3;
+    m.CH[4].RXF = 156125;
+    const auto file = m_dir / "site.cfg";
+    ASSERT_TRUE(saveSettingsFile(file, m).ok);
+
+    const Finished written =
+        windowsOnPort({"write", windowsPath(file), "--verify", "--store", "1"});
+    ASSERT_EQ(written.status, 0) << written.err;
+    EXPECT_THAT(written.err, Not(HasSubstr("mismatch")));
+    EXPECT_THAT(readFile(m_dir / "sim.log"), HasSubstr("<< +sav1\\r"));
+
+    const Finished onWindows = windowsOnPort({"read", "--profile", "1"});
+    const Finished onLinux = linuxOnPort({"read", "--profile", "1"});
+    ASSERT_EQ(onWindows.status, 0) << onWindows.err;
+    EXPECT_THAT(onWindows.out, HasSubstr("\"WT\": 400"));
+    EXPECT_EQ(onWindows.out, onLinux.out);
+}
+
+TEST_F(WineModemctl, SendPrintsTheModemsAnswerAndPortsListsThePort) {
+    startSim("0");
+    const Finished sent = windowsOnPort({"send", "vers"});
+    ASSERT_EQ(sent.status, 0) << sent.err;
+    EXPECT_THAT(sent.out, HasSubstr("Version"));
+    EXPECT_EQ(count(sent.out, "\r"), 0U);  // line ends as on Linux
+
+    const Finished ports = windows({"ports"});
+    EXPECT_EQ(ports.status, 0) << ports.err;
+    EXPECT_THAT(ports.out, HasSubstr(m_port + "\n"));
+}
+
+TEST_F(WineModemctl, OpenFailuresNameTheirCause) {
+    startSim("0");
+    // The first program holds the port for a while; the second is turned away.
+    auto holder = startWindows({"send", "vers", "--wait", "3000", "--port", m_port});
+    ASSERT_TRUE(simReceived("+vers", 0));
+    const Finished second = windowsOnPort({"read"});
+    EXPECT_EQ(second.status, 1);
+    EXPECT_THAT(second.err, HasSubstr("in use by another program"));
+    const Finished first = holder->finish(runLimit);
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_THAT(first.out, HasSubstr("Version"));
+
+    const Finished missing = windows({"read", "--port", "COM199"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_THAT(missing.err, HasSubstr("COM199: no such port"));
+}
+
+TEST_F(WineModemctl, UnplugDuringAReadFailsAtOnceWithoutSpinningAndThePortComesBack) {
+    startSim("9600");
+    auto reading = startWindows({"read", "--port", m_port});
+    ASSERT_TRUE(simReceived("+view", 0));
+    // Part of the report is on its way.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    m_sim->unplug();
+    const auto unplugged = Clock::now();
+    const Finished f = reading->finish(runLimit);
+    ASSERT_FALSE(f.timedOut);
+    EXPECT_EQ(f.status, 1);
+    EXPECT_THAT(f.err, HasSubstr("no settings report"));
+    // The hang-up took the link down: the closing "+cfgd\r" was not even tried.
+    EXPECT_THAT(f.err, Not(HasSubstr("Could not write")));
+    EXPECT_EQ(f.out, "");
+    const double after = std::chrono::duration<double>(f.end - unplugged).count();
+    EXPECT_LT(after, 3.0) << "the hang-up was not noticed";
+    std::printf("ended %.3f s after the unplug, %.3f s of processor time\n", after, f.cpuSeconds);
+    // Start-up included; a waiting loop that spins burns this within a second.
+    EXPECT_LT(f.cpuSeconds, 0.5);
+
+    // The mapping follows the simulator's fresh terminal: a new read works.
+    const Finished again = windowsOnPort({"read"});
+    EXPECT_EQ(again.status, 0) << again.err;
+}
+
+}  // namespace
+}  // namespace modem::test
