@@ -34,9 +34,9 @@ RunningDialog::RunningDialog() {
     m_window = ready.get();
     if (m_window != nullptr) {
         SetForegroundWindow(m_window);
-        // The first paint is over once the dialog answers a sent message after
-        // showing itself.
-        waitFor([this] { return IsWindowVisible(m_window) != FALSE; });
+        // Input goes to the dialog only once it is shown; a dialog that never
+        // shows leaves every input test to fail on its own.
+        (void)waitFor([this] { return IsWindowVisible(m_window) != FALSE; });
     }
 }
 

@@ -166,8 +166,7 @@ protected:
 TEST_F(Session, ConnectReadCopyWriteReadBackDisconnect) {
     press(ids::connectButton);
     EXPECT_EQ(text(ids::connectButton), "Disconnect");
-    EXPECT_TRUE(waitFor([&] { return paneHas("device connecting"); }))
-        << text(ids::terminalPane);
+    EXPECT_TRUE(waitFor([&] { return paneHas("device connecting"); })) << text(ids::terminalPane);
 
     // Copying replaces what the form shows with the modem's report.
     setText(ids::htField, "7");

@@ -39,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Shown{"unassigned_0x98", "\x98", u"\uFFFD"},
                       Shown{"cyrillic", "\xC0\xFF\xA8\xB8", u"\u0410\u044F\u0401\u0451"},
                       Shown{"upper_half_punctuation", "\x85\x88\xB9", u"\u2026\u20AC\u2116"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 struct Typed {
     const char* name;
@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(Operator, WideTextTyped,
                                            Typed{"surrogate_pair", u"\U0001F600", "??"},
                                            Typed{"cyrillic", u"\u041F\u0440\u0438",
                                                  "\xCF\xF0\xE8"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(WideText, TemplateTextsKeepTheirLineBreaksAndLetters) {
     EXPECT_EQ(utf8ToWide("Считать "), u"Считать ");
