@@ -4,7 +4,9 @@
 // Usage: modemcfg_screenshot.exe MODEMCFG_EXE PORT OUTPUT.bmp
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
