@@ -94,6 +94,8 @@ protected:
             GTEST_SKIP() << "MODEMCFG_EXE, MODEMCFG_PORT and MODEM_SIM_LOG name the program, "
                             "the simulator's port and its log";
         }
+        // The log is shared with whatever used the modem before.
+        m_receivedBefore = receivedBytes(m_log);
         std::wstring command = L"\"" + m_exe + L"\" --port " + m_port;
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
@@ -149,15 +151,28 @@ protected:
         return text(ids::terminalPane).find(piece) != std::string::npos;
     }
 
-    // "Считать" and then the whole report, read from the pane as it is shown:
-    // first emptied of the last report, then filled up to the new one's last
-    // line ("Even ...").
+    // "Считать" and then the whole report, read from the pane as it is shown.
+    // A mark typed into the pane first tells the new report from the last one:
+    // the read clears the pane, mark and all.
     void readReport() {
+        setText(ids::terminalPane, "(mark)");
         press(ids::readSettingsButton);
-        ASSERT_TRUE(waitFor([&] { return !paneHas("Even "); }, std::chrono::seconds(20)))
+        ASSERT_TRUE(waitFor([&] { return !paneHas("(mark)") && reportArrived(); },
+                            std::chrono::seconds(20)))
             << text(ids::terminalPane);
-        ASSERT_TRUE(waitFor([&] { return reportArrived(); }, std::chrono::seconds(20)))
-            << text(ids::terminalPane);
+    }
+
+    // The text after `label` in the report on the pane, up to the next blank
+    // (or the line's end when `toLineEnd`).
+    std::string reported(std::string_view label, bool toLineEnd = false) const {
+        const std::string pane = text(ids::terminalPane);
+        std::size_t at = pane.find(label);
+        if (at == std::string::npos) {
+            return {};
+        }
+        at = pane.find_first_not_of(' ', at + label.size());
+        const std::size_t end = pane.find_first_of(toLineEnd ? "\r" : " \r", at);
+        return pane.substr(at, end - at);
     }
 
     bool reportArrived() const {
@@ -169,6 +184,7 @@ protected:
     std::wstring m_exe;
     std::wstring m_port;
     std::wstring m_log;
+    std::string m_receivedBefore;
     PROCESS_INFORMATION m_process{};
     HWND m_dialog = nullptr;
 };
@@ -178,24 +194,28 @@ TEST_F(Session, ConnectReadCopyWriteReadBackDisconnect) {
     EXPECT_EQ(text(ids::connectButton), "Disconnect");
     EXPECT_TRUE(waitFor([&] { return paneHas("device connecting"); })) << text(ids::terminalPane);
 
-    // Copying replaces what the form shows with the modem's report.
-    setText(ids::htField, "7");
+    // Copying replaces what the form shows with the modem's report (whatever
+    // the modem holds: other programs may have written to it before).
+    setText(ids::htField, "");
+    setText(ids::oddPathField, "");
     ASSERT_NO_FATAL_FAILURE(readReport());
     EXPECT_EQ(text(ids::terminalPane).find("device connecting"), std::string::npos)
         << "the pane was not cleared before reading";
+    const std::string reportedHt = reported("HT ");
+    ASSERT_FALSE(reportedHt.empty()) << text(ids::terminalPane);
     press(ids::copyReportButton);
-    EXPECT_EQ(text(ids::htField), "100");
-    EXPECT_EQ(text(ids::oddPathField), "01-03-05");
-    EXPECT_EQ(text(ids::channelTable).substr(0, 28), "01-r155.225-t155.225s0330pHi");
+    EXPECT_EQ(text(ids::htField), reportedHt);
+    EXPECT_EQ(text(ids::oddPathField), reported("Odd ", true));
 
     // An edited field goes to the modem and comes back from it.
-    setText(ids::htField, "123");
+    const int editedHt = (std::stoi(reportedHt) + 23) % 1000;
+    setText(ids::htField, std::to_string(editedHt));
     setText(ids::evenPathField, "01-02");
     press(ids::writeSettingsButton);
     setText(ids::htField, "9");
     ASSERT_NO_FATAL_FAILURE(readReport());
     press(ids::copyReportButton);
-    EXPECT_EQ(text(ids::htField), "123");
+    EXPECT_EQ(text(ids::htField), std::to_string(editedHt));
     EXPECT_EQ(text(ids::evenPathField), "01-02");
 
     press(ids::connectButton);
@@ -208,9 +228,9 @@ TEST_F(Session, ConnectReadCopyWriteReadBackDisconnect) {
     GetExitCodeProcess(m_process.hProcess, &code);
     EXPECT_EQ(code, 0U);
 
-    // What the modem received, in order: the image between "+cfwr\r" and the
-    // next read carries the edited value.
-    const std::string received = receivedBytes(m_log);
+    // What the modem received in this session, in order: the image between
+    // "+cfwr\r" and the next read carries the edited value.
+    const std::string received = receivedBytes(m_log).substr(m_receivedBefore.size());
     const std::size_t connect = received.find("+cfge\r");
     const std::size_t firstRead = received.find("+view\r", connect);
     const std::size_t write = received.find("+cfwr\r", firstRead);
@@ -226,7 +246,7 @@ TEST_F(Session, ConnectReadCopyWriteReadBackDisconnect) {
     const auto byteAt = [&](std::size_t offset) {
         return static_cast<unsigned char>(received[image + offset]);
     };
-    EXPECT_EQ(byteAt(offsets::HT) | (byteAt(offsets::HT + 1) << 8), 123);
+    EXPECT_EQ(byteAt(offsets::HT) | (byteAt(offsets::HT + 1) << 8), editedHt);
 }
 
 }  // namespace
