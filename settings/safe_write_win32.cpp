@@ -178,6 +178,11 @@ WriteStatus writeFileAtomically(const std::filesystem::path& path,
         if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
             return {WriteOutcome::CannotCreate, "target: not a regular file"};
         }
+        // The rename would go through on some systems; the mark is the owner's
+        // wish that the file stay as it is.
+        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            return failure(WriteOutcome::CannotCreate, "target", ERROR_ACCESS_DENIED);
+        }
     } else if (const DWORD err = ::GetLastError(); err != ERROR_FILE_NOT_FOUND) {
         return failure(WriteOutcome::CannotCreate, "target", err);
     }
