@@ -3,6 +3,7 @@
 // The real dialog on a thread of its own, driven from the test's thread by
 // window messages and by input through the window manager.
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <future>
@@ -31,9 +32,11 @@ public:
     [[nodiscard]] HWND window() const { return m_window; }
     [[nodiscard]] HWND control(int id) const { return GetDlgItem(m_window, id); }
     [[nodiscard]] MainDialog& dialog() { return *m_dialog; }
+    [[nodiscard]] DWORD threadId() const { return m_threadId; }
     // The control with the keyboard focus on the dialog's thread.
     [[nodiscard]] HWND focus() const;
-    // Ends the dialog as its close box does; the dialog's exit code.
+    // Ends the dialog as its close box does, after cancelling any chooser or
+    // message box a failed test left open; the dialog's exit code.
     int close();
 
 private:
@@ -41,7 +44,8 @@ private:
     std::promise<HWND> m_ready;
     std::thread m_thread;
     HWND m_window = nullptr;
-    DWORD m_threadId = 0;
+    std::atomic<DWORD> m_threadId{0};
+    std::atomic<bool> m_finished{false};
     int m_exitCode = -2;
 };
 
@@ -56,6 +60,8 @@ void typeText(std::u16string_view text);
 void mouseButton(bool down);
 
 [[nodiscard]] std::u16string textOf(HWND window);
+// A visible top-level window of `thread` titled `title`; null when there is none.
+[[nodiscard]] HWND windowOfThread(DWORD thread, std::u16string_view title);
 [[nodiscard]] POINT centreOf(HWND window);  // screen coordinates
 
 }  // namespace modem::test

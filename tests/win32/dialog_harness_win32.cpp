@@ -30,6 +30,7 @@ RunningDialog::RunningDialog() {
         if (!shown) {
             m_ready.set_value(nullptr);
         }
+        m_finished = true;
     });
     m_window = ready.get();
     if (m_window != nullptr) {
@@ -44,11 +45,28 @@ RunningDialog::~RunningDialog() {
     close();
 }
 
+namespace {
+
+BOOL CALLBACK cancelOthers(HWND window, LPARAM dialog) {
+    if (window != reinterpret_cast<HWND>(dialog) && IsWindowVisible(window)) {
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 int RunningDialog::close() {
     if (m_thread.joinable()) {
         if (IsWindow(m_window)) {
             PostMessageW(m_window, WM_CLOSE, 0, 0);
         }
+        // A chooser or message box keeps its own loop running on the dialog's
+        // thread until it is answered.
+        (void)waitFor([this] {
+            EnumThreadWindows(m_threadId, cancelOthers, reinterpret_cast<LPARAM>(m_window));
+            return m_finished.load();
+        });
         m_thread.join();
     }
     return m_exitCode;
@@ -129,6 +147,30 @@ void mouseButton(bool down) {
 
 std::u16string textOf(HWND window) {
     return wideWindowText(window);
+}
+
+namespace {
+
+struct TitleSearch {
+    std::u16string_view title;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK matchTitle(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TitleSearch*>(param);
+    if (IsWindowVisible(window) && textOf(window) == search->title) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND windowOfThread(DWORD thread, std::u16string_view title) {
+    TitleSearch search{title};
+    EnumThreadWindows(thread, matchTitle, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 POINT centreOf(HWND window) {

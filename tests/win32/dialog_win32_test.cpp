@@ -3,8 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "win32/windows_api.h"
+
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cwctype>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -364,6 +370,94 @@ TEST_F(DialogTest, WhatTheOperatorTypesInThePaneReachesThePane) {
     focusOn(ids::terminalPane);
     typeText(u"ab\u0416");
     EXPECT_TRUE(waitFor([&] { return d.dialog().pane().snapshot() == "ab\xC6"; }));
+}
+
+// The file name box of the chooser: the edit of cmb13 (an extended or plain
+// combo box, or an edit itself), else edt1.
+HWND fileNameBox(HWND chooser) {
+    if (const HWND box = GetDlgItem(chooser, 0x47C)) {
+        const std::wstring kind = className(box);
+        if (kind == L"comboboxex32") {
+            return reinterpret_cast<HWND>(SendMessageW(box, CBEM_GETEDITCONTROL, 0, 0));
+        }
+        if (kind == L"edit") {
+            return box;
+        }
+        return FindWindowExW(box, nullptr, L"Edit", nullptr);
+    }
+    return GetDlgItem(chooser, 0x480);
+}
+
+// Waits for the chooser titled `title`, checks its filter, names `path` in it
+// and confirms.
+void chooseFile(RunningDialog& d, std::u16string_view title, const std::wstring& path) {
+    HWND chooser = nullptr;
+    ASSERT_TRUE(
+        waitFor([&] { return (chooser = windowOfThread(d.threadId(), title)) != nullptr; }));
+    wchar_t filter[64] = {};
+    SendDlgItemMessageW(chooser, 0x470, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(filter));
+    EXPECT_STREQ(filter, L"Modem cfg Files (*.cfg)");
+    const HWND name = fileNameBox(chooser);
+    ASSERT_NE(name, nullptr);
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(waitFor([&] { return !IsWindow(chooser); }));
+}
+
+TEST_F(DialogTest, SavedAndLoadedThroughTheChoosersUnderACyrillicName) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::filesystem::path folder =
+        std::filesystem::path(temp) / (L"настройки-" + std::to_wstring(GetCurrentProcessId()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path typed = folder / L"профиль";  // no extension typed
+    const std::filesystem::path saved = folder / L"профиль.cfg";
+
+    SendMessageW(d.control(ids::htField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"321"));
+    PostMessageW(d.control(ids::saveFileButton), BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(chooseFile(d, u"Save", typed.wstring()));
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(saved); })) << "no .cfg appended";
+    EXPECT_TRUE(waitFor([&] { return std::filesystem::file_size(saved) == 1024; }));
+
+    SendMessageW(d.control(ids::htField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"5"));
+    PostMessageW(d.control(ids::openFileButton), BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(chooseFile(d, u"Load", saved.wstring()));
+    EXPECT_TRUE(waitFor([&] { return textOf(d.control(ids::htField)) == u"321"; }));
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(DialogTest, AFailedLoadIsReportedWithoutOwnerAndACancelledOneIsNot) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::filesystem::path shortFile =
+        std::filesystem::path(temp) /
+        (L"короткий-" + std::to_wstring(GetCurrentProcessId()) + L".cfg");
+    std::ofstream(shortFile, std::ios::binary) << "too short";
+
+    SendMessageW(d.control(ids::htField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"5"));
+    PostMessageW(d.control(ids::openFileButton), BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(chooseFile(d, u"Load", shortFile.wstring()));
+    HWND box = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (box = windowOfThread(d.threadId(), u"Error")) != nullptr; }));
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);  // no owner: the dialog stays usable
+    bool said = false;
+    for (HWND c = GetWindow(box, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+        said = said || textOf(c) == u"Could not read file";
+    }
+    EXPECT_TRUE(said);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    // The form shows the settings again, unchanged by the failed load.
+    EXPECT_TRUE(waitFor([&] { return textOf(d.control(ids::htField)) == u"100"; }));
+    std::filesystem::remove(shortFile);
+
+    SendMessageW(d.control(ids::htField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"5"));
+    PostMessageW(d.control(ids::openFileButton), BM_CLICK, 0, 0);
+    HWND chooser = nullptr;
+    ASSERT_TRUE(
+        waitFor([&] { return (chooser = windowOfThread(d.threadId(), u"Load")) != nullptr; }));
+    PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(waitFor([&] { return textOf(d.control(ids::htField)) == u"100"; }));
+    EXPECT_EQ(windowOfThread(d.threadId(), u"Error"), nullptr);
 }
 
 TEST(DialogClose, TheCloseBoxEndsTheDialogWithExitCodeZero) {
