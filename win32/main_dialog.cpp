@@ -59,6 +59,34 @@ LRESULT CALLBACK filterDialogKeys(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+bool clipboardHoldsOnlyDigits(HWND owner) {
+    if (!OpenClipboard(owner)) {
+        return false;
+    }
+    bool digits = false;
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
+            digits = true;
+            for (const wchar_t* c = text; *c != L'\0'; ++c) {
+                digits = digits && *c >= L'0' && *c <= L'9';
+            }
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return digits;
+}
+
+// A number field refuses typed non-digits by its style, but not pasted ones:
+// a paste with anything but digits is refused whole.
+LRESULT CALLBACK refuseNonDigitPaste(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR /*id*/, DWORD_PTR /*data*/) {
+    if (message == WM_PASTE && !clipboardHoldsOnlyDigits(window)) {
+        return 0;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
 struct HookDeleter {
     void operator()(HHOOK hook) const { UnhookWindowsHookEx(hook); }
 };
@@ -158,6 +186,11 @@ void MainDialog::initialise(HWND dialog) {
     fillLists();
     setLimitsAndFonts();
     keepFramesUnderTheirControls();
+    for (const ControlTemplate& ctl : dialogControls()) {
+        if (ctl.digitsOnly) {
+            SetWindowSubclass(GetDlgItem(dialog, ctl.id), refuseNonDigitPaste, 1, 0);
+        }
+    }
     m_paneView = std::make_unique<PaneView>(dialog, GetDlgItem(dialog, ids::terminalPane), m_pane,
                                             paneChangedMessage);
     initialiseForm(m_form, m_mset);
