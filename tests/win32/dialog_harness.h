@@ -1,0 +1,67 @@
+#pragma once
+
+// The real dialog on a thread of its own, driven from the test's thread by
+// window messages and by input through the window manager.
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "win32/main_dialog.h"
+#include "win32/windows_api.h"
+
+namespace modem::test {
+
+// Logs "no device found" and gives no port, as discovery does without a modem.
+class NoModemFinder : public PortFinder {
+public:
+    [[nodiscard]] std::string findModemPort(TerminalPane& pane) override;
+};
+
+class RunningDialog {
+public:
+    RunningDialog();
+    ~RunningDialog();
+    RunningDialog(const RunningDialog&) = delete;
+    RunningDialog& operator=(const RunningDialog&) = delete;
+
+    [[nodiscard]] HWND window() const { return m_window; }
+    [[nodiscard]] HWND control(int id) const { return GetDlgItem(m_window, id); }
+    [[nodiscard]] MainDialog& dialog() { return *m_dialog; }
+    [[nodiscard]] DWORD threadId() const { return m_threadId; }
+    // The control with the keyboard focus on the dialog's thread.
+    [[nodiscard]] HWND focus() const;
+    // Ends the dialog as its close box does, after cancelling any chooser or
+    // message box a failed test left open; the dialog's exit code.
+    int close();
+
+private:
+    std::unique_ptr<MainDialog> m_dialog;
+    std::promise<HWND> m_ready;
+    std::thread m_thread;
+    HWND m_window = nullptr;
+    std::atomic<DWORD> m_threadId{0};
+    std::atomic<bool> m_finished{false};
+    int m_exitCode = -2;
+};
+
+// Polls `condition` until it holds or `limit` passes: the dialog's thread
+// handles input on its own schedule and has nothing to signal it with.
+[[nodiscard]] bool waitFor(const std::function<bool()>& condition,
+                           std::chrono::milliseconds limit = std::chrono::seconds(5));
+
+// Real input, as a keyboard and a mouse would give it.
+void pressKey(WORD vk, bool ctrl = false, bool shift = false);
+void typeText(std::u16string_view text);
+void mouseButton(bool down);
+
+[[nodiscard]] std::u16string textOf(HWND window);
+// A visible top-level window of `thread` titled `title`; null when there is none.
+[[nodiscard]] HWND windowOfThread(DWORD thread, std::u16string_view title);
+[[nodiscard]] POINT centreOf(HWND window);  // screen coordinates
+
+}  // namespace modem::test

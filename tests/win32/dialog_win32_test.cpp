@@ -1,0 +1,474 @@
+// The real dialog under the window manager: what the template builds, what
+// initialisation adds, and how it answers the keyboard, the mouse and a paste.
+
+#include <gtest/gtest.h>
+
+#include "win32/windows_api.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "link/terminal_pane.h"
+#include "tests/win32/dialog_harness.h"
+#include "ui/control_table.h"
+#include "win32/dialog_template.h"
+#include "win32/wide_text.h"
+
+namespace modem::test {
+namespace {
+
+std::u16string wide(std::string_view utf8) {
+    return utf8ToWide(utf8);
+}
+
+std::wstring className(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    std::wstring s(name);
+    std::transform(s.begin(), s.end(), s.begin(), [](wchar_t c) { return std::towlower(c); });
+    return s;
+}
+
+const wchar_t* expectedClass(ControlKind kind) {
+    switch (controlClassAtom(kind)) {
+        case 0x0080:
+            return L"button";
+        case 0x0081:
+            return L"edit";
+        case 0x0085:
+            return L"combobox";
+        default:
+            return L"static";
+    }
+}
+
+RECT placeInDialog(HWND dialog, HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+LOGFONTW fontOf(HWND window) {
+    LOGFONTW font{};
+    const auto handle = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+    GetObjectW(handle, sizeof(font), &font);
+    return font;
+}
+
+bool isStatic(ControlKind kind) {
+    return kind == ControlKind::Label || kind == ControlKind::LeftLabel ||
+           kind == ControlKind::GroupBox || kind == ControlKind::CentredGroupBox;
+}
+
+std::vector<int> tabStops() {
+    std::vector<int> ids;
+    for (const ControlTemplate& ctl : dialogControls()) {
+        if (ctl.tabStop) {
+            ids.push_back(ctl.id);
+        }
+    }
+    return ids;
+}
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(d.window(), nullptr) << "the dialog was not created"; }
+
+    // Focus moved by the dialog manager, as a program would move it.
+    void focusOn(int id) {
+        SendMessageW(d.window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(d.control(id)), TRUE);
+        ASSERT_TRUE(waitFor([&] { return d.focus() == d.control(id); })) << id;
+    }
+
+    RunningDialog d;
+};
+
+TEST_F(DialogTest, WindowIsTheTemplatesFixedCentredDialog) {
+    const HWND w = d.window();
+    EXPECT_EQ(className(w), L"firstclass");
+    const std::u16string caption = textOf(w);
+    EXPECT_EQ(caption, wide(dialogTemplate().caption));
+    const LONG style = GetWindowLongW(w, GWL_STYLE);
+    EXPECT_NE(style & WS_CAPTION, 0);
+    EXPECT_NE(style & WS_SYSMENU, 0);
+    EXPECT_NE(style & WS_MINIMIZEBOX, 0);
+    EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
+    EXPECT_EQ(style & WS_THICKFRAME, 0);
+    EXPECT_NE(GetClassLongPtrW(w, GCLP_HICON), 0U);
+
+    RECT size{0, 0, dialogTemplate().width, dialogTemplate().height};
+    MapDialogRect(w, &size);
+    RECT client{};
+    GetClientRect(w, &client);
+    EXPECT_EQ(client.right, size.right);
+    EXPECT_EQ(client.bottom, size.bottom);
+
+    RECT frame{};
+    GetWindowRect(w, &frame);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_LE(std::abs((frame.left + frame.right) - (work.left + work.right)), 2);
+    EXPECT_LE(std::abs((frame.top + frame.bottom) - (work.top + work.bottom)), 2);
+
+    const LOGFONTW font = fontOf(w);
+    EXPECT_STREQ(font.lfFaceName, L"Arial");
+    EXPECT_EQ(font.lfItalic, 0);
+}
+
+TEST_F(DialogTest, EveryControlHasItsClassStylePlaceAndText) {
+    int children = 0;
+    for (HWND c = GetWindow(d.window(), GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+        ++children;
+    }
+    EXPECT_EQ(children, 96);
+    for (const ControlTemplate& ctl : dialogControls()) {
+        SCOPED_TRACE(ctl.id);
+        const HWND c = d.control(ctl.id);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(className(c), expectedClass(ctl.kind));
+        const auto style = static_cast<std::uint32_t>(GetWindowLongW(c, GWL_STYLE));
+        const std::uint32_t wanted = controlStyle(ctl);
+        // The kind's own bits and the tab stop. (Drawing a focused push button
+        // as the default changes its low bits; a list hands its scroll bar to
+        // its dropped-down part.)
+        if (ctl.kind != ControlKind::Button) {
+            EXPECT_EQ(style & 0xFFFFU, wanted & 0xFFFFU);
+        }
+        EXPECT_EQ(style & WS_TABSTOP, wanted & WS_TABSTOP);
+
+        RECT want{ctl.x, ctl.y, ctl.x + ctl.width, ctl.y + ctl.height};
+        MapDialogRect(d.window(), &want);
+        const RECT got = placeInDialog(d.window(), c);
+        EXPECT_EQ(got.left, want.left);
+        EXPECT_EQ(got.top, want.top);
+        EXPECT_EQ(got.right, want.right);
+        if (ctl.kind == ControlKind::List) {
+            EXPECT_LE(got.bottom, want.bottom);  // the dropped-down part is not shown
+        } else {
+            EXPECT_EQ(got.bottom, want.bottom);
+        }
+        if (isStatic(ctl.kind) || ctl.kind == ControlKind::Button) {
+            EXPECT_EQ(textOf(c), wide(ctl.text));
+        }
+    }
+}
+
+TEST_F(DialogTest, ListsHoldTheirItemsInFillOrderWithTheFirstSelections) {
+    for (const ListTemplate& list : dialogLists()) {
+        SCOPED_TRACE(list.id);
+        const HWND c = d.control(list.id);
+        ASSERT_EQ(SendMessageW(c, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(list.items.size()));
+        for (std::size_t i = 0; i < list.items.size(); ++i) {
+            wchar_t item[64] = {};
+            SendMessageW(c, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+            const std::u16string expected = wide(list.items[i]);
+            EXPECT_EQ(std::wstring(item), std::wstring(expected.begin(), expected.end()));
+        }
+    }
+    struct Selected {
+        int id;
+        int index;
+    };
+    for (const Selected s : {Selected{ids::vhfTestChannelList, 0},
+                             {ids::mfTestChannelList, 1},
+                             {ids::profileList, 0},
+                             {ids::vp4List, 1},
+                             {ids::gchList, 1},
+                             {ids::psList, 1},
+                             {ids::gpwrList, 1}}) {
+        EXPECT_EQ(SendMessageW(d.control(s.id), CB_GETCURSEL, 0, 0), s.index) << s.id;
+    }
+}
+
+TEST_F(DialogTest, LimitsFontsFirstTextsAndFocus) {
+    for (const ControlTemplate& ctl : dialogControls()) {
+        if (ctl.textLimit > 0) {
+            EXPECT_EQ(SendMessageW(d.control(ctl.id), EM_GETLIMITTEXT, 0, 0),
+                      static_cast<LRESULT>(ctl.textLimit))
+                << ctl.id;
+        }
+    }
+    EXPECT_EQ(textOf(d.control(ids::vhfToneField)), u"1000");
+    EXPECT_EQ(textOf(d.control(ids::mfToneField)), u"1000");
+    EXPECT_EQ(d.focus(), d.control(ids::vhfToneField));
+
+    const auto paneFont = SendMessageW(d.control(ids::terminalPane), WM_GETFONT, 0, 0);
+    const auto tableFont = SendMessageW(d.control(ids::channelTable), WM_GETFONT, 0, 0);
+    const auto dialogFont = SendMessageW(d.window(), WM_GETFONT, 0, 0);
+    EXPECT_NE(paneFont, tableFont);  // each has a font of its own
+    EXPECT_NE(paneFont, dialogFont);
+    EXPECT_EQ(SendMessageW(d.control(ids::vhfToneField), WM_GETFONT, 0, 0), dialogFont);
+    for (const int id : {ids::terminalPane, ids::channelTable}) {
+        const LOGFONTW font = fontOf(d.control(id));
+        EXPECT_STREQ(font.lfFaceName, L"Courier New");
+        EXPECT_EQ(font.lfHeight, 14);
+        EXPECT_EQ(font.lfWeight, FW_NORMAL);
+        EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
+        EXPECT_EQ(font.lfQuality, DRAFT_QUALITY);
+        EXPECT_EQ(font.lfPitchAndFamily, FF_MODERN | DEFAULT_PITCH);
+    }
+}
+
+TEST_F(DialogTest, TabVisitsTheTabStopsInTemplateOrder) {
+    const std::vector<int> order = tabStops();
+    ASSERT_EQ(d.focus(), d.control(order.front()));
+    for (std::size_t i = 1; i <= order.size(); ++i) {
+        const int next = order[i % order.size()];
+        pressKey(VK_TAB);
+        ASSERT_TRUE(waitFor([&] { return d.focus() == d.control(next); }))
+            << "after " << order[i - 1] << " expected " << next;
+    }
+    pressKey(VK_TAB, false, true);
+    EXPECT_TRUE(waitFor([&] { return d.focus() == d.control(order.back()); }));
+}
+
+TEST_F(DialogTest, EnterAndEscapeDoNothingWherEverTheFocusIs) {
+    d.dialog().pane().logLine("kept");
+    const std::string pane = d.dialog().pane().snapshot();
+    // A button ("Считать" would clear the pane), a single- and both multi-line
+    // fields, a list.
+    for (const int id : {ids::readSettingsButton, ids::vhfToneField, ids::channelTable,
+                         ids::terminalPane, ids::vp1List}) {
+        SCOPED_TRACE(id);
+        focusOn(id);
+        const std::u16string before = textOf(d.control(id));
+        pressKey(VK_RETURN);
+        pressKey(VK_ESCAPE);
+        // Input is handled in order: once Tab has moved the focus, Enter and
+        // Escape have been handled too.
+        pressKey(VK_TAB);
+        ASSERT_TRUE(waitFor([&] { return d.focus() != d.control(id); }));
+        EXPECT_TRUE(IsWindowVisible(d.window()));
+        EXPECT_EQ(textOf(d.control(id)), before);
+        EXPECT_EQ(d.dialog().pane().snapshot(), pane);
+    }
+    EXPECT_TRUE(IsWindow(d.window()));
+}
+
+TEST_F(DialogTest, CtrlEnterBreaksALineInTheChannelTable) {
+    focusOn(ids::channelTable);
+    SendMessageW(d.control(ids::channelTable), EM_SETSEL, 0, 0);
+    const std::size_t before = textOf(d.control(ids::channelTable)).size();
+    pressKey(VK_RETURN, true);
+    EXPECT_TRUE(waitFor([&] { return textOf(d.control(ids::channelTable)).size() == before + 2; }));
+    EXPECT_EQ(textOf(d.control(ids::channelTable)).substr(0, 2), u"\r\n");
+}
+
+struct PasteCase {
+    int id;
+    std::u16string clipboard;
+    std::u16string kept;
+};
+
+TEST_F(DialogTest, APasteIsCutAtTheFieldsLimit) {
+    for (const PasteCase& c :
+         {PasteCase{ids::htField, u"98765", u"987"},
+          {ids::repField, u"42", u"4"},
+          {ids::vhfToneField, u"123456", u"1234"},
+          {ids::oddPathField, u"01-02-03-04-05-06-07-08-09-10", u"01-02-03-04-05-06-07-08"}}) {
+        SCOPED_TRACE(c.id);
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        EmptyClipboard();
+        const std::size_t bytes = (c.clipboard.size() + 1) * sizeof(char16_t);
+        const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+        std::copy_n(c.clipboard.c_str(), c.clipboard.size() + 1,
+                    static_cast<char16_t*>(GlobalLock(memory)));
+        GlobalUnlock(memory);
+        SetClipboardData(CF_UNICODETEXT, memory);
+        CloseClipboard();
+
+        focusOn(c.id);
+        SendMessageW(d.control(c.id), EM_SETSEL, 0, -1);  // the paste replaces all
+        pressKey('V', true);
+        // Tab after the paste: once the focus has moved the paste was handled.
+        pressKey(VK_TAB);
+        ASSERT_TRUE(waitFor([&] { return d.focus() != d.control(c.id); }));
+        EXPECT_TRUE(waitFor([&] { return textOf(d.control(c.id)) == c.kept; }))
+            << std::string(textOf(d.control(c.id)).begin(), textOf(d.control(c.id)).end());
+    }
+}
+
+// A click at a control's centre, through the window manager's hit-testing,
+// reaches that control: it takes the focus. A button is let go away from
+// the control, so no action starts.
+TEST_F(DialogTest, AClickAtEveryControlsCentreReachesIt) {
+    RECT client{};
+    GetClientRect(d.window(), &client);
+    POINT away{1, 1};  // a corner of the dialog no control covers
+    ClientToScreen(d.window(), &away);
+    const std::vector<int> order = tabStops();
+    for (const ControlTemplate& ctl : dialogControls()) {
+        if (isStatic(ctl.kind)) {
+            continue;  // labels and frames let clicks through to what lies below
+        }
+        SCOPED_TRACE(ctl.id);
+        const HWND c = d.control(ctl.id);
+        // Start from another control, so that only the click can bring the focus.
+        focusOn(ctl.id == order.front() ? order.back() : order.front());
+        const POINT centre = centreOf(c);
+
+        POINT inDialog = centre;
+        ScreenToClient(d.window(), &inDialog);
+        EXPECT_EQ(ChildWindowFromPointEx(d.window(), inDialog, CWP_SKIPINVISIBLE), c);
+
+        SetCursorPos(centre.x, centre.y);
+        if (ctl.kind == ControlKind::List) {
+            // A click opens the list; Escape, which an open list still takes,
+            // closes it again.
+            mouseButton(true);
+            mouseButton(false);
+            EXPECT_TRUE(waitFor(
+                [&] { return d.focus() == c && SendMessageW(c, CB_GETDROPPEDSTATE, 0, 0) != 0; }));
+            pressKey(VK_ESCAPE);
+            EXPECT_TRUE(waitFor([&] { return SendMessageW(c, CB_GETDROPPEDSTATE, 0, 0) == 0; }));
+        } else {
+            mouseButton(true);
+            SetCursorPos(away.x, away.y);
+            mouseButton(false);
+            EXPECT_TRUE(waitFor([&] { return d.focus() == c; }));
+        }
+    }
+    EXPECT_TRUE(IsWindowVisible(d.window()));
+    EXPECT_EQ(d.dialog().mset().HT, 100);  // nothing was read from the form
+}
+
+TEST_F(DialogTest, PaneShowsABurstInFewDrawingsWithTheNewestLineInView) {
+    TerminalPane& pane = d.dialog().pane();
+    const HWND view = d.control(ids::terminalPane);
+    const int drawsBefore = d.dialog().paneDrawCount();
+    constexpr int lines = 40;  // more than the pane keeps and shows
+    int appends = 0;
+    for (int line = 0; line < lines; ++line) {
+        const std::string text = "line " + std::to_string(line) + "\r\n";
+        for (const char ch : text) {
+            pane.appendChar(static_cast<unsigned char>(ch));  // as the receive thread does
+            ++appends;
+        }
+    }
+    pane.appendChar('\x98');
+    ASSERT_TRUE(waitFor([&] { return textOf(view) == bytesToWide(pane.snapshot()); }));
+    const int draws = d.dialog().paneDrawCount() - drawsBefore;
+    EXPECT_GE(draws, 1);
+    EXPECT_LT(draws, appends / 20) << "drawn per byte, not per burst";
+    EXPECT_EQ(textOf(view).back(), u'\uFFFD');  // 0x98 shown, not lost
+
+    const auto total = SendMessageW(view, EM_GETLINECOUNT, 0, 0);
+    const auto first = SendMessageW(view, EM_GETFIRSTVISIBLELINE, 0, 0);
+    RECT area{};
+    SendMessageW(view, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+    const int visible = (area.bottom - area.top) / 14;
+    EXPECT_GE(first + visible, total) << "the newest line is out of view";
+}
+
+TEST_F(DialogTest, WhatTheOperatorTypesInThePaneReachesThePane) {
+    d.dialog().pane().clearTerminal();
+    ASSERT_TRUE(waitFor([&] { return textOf(d.control(ids::terminalPane)).empty(); }));
+    focusOn(ids::terminalPane);
+    typeText(u"ab\u0416");
+    EXPECT_TRUE(waitFor([&] { return d.dialog().pane().snapshot() == "ab\xC6"; }));
+}
+
+// The file name box of the chooser: the edit of cmb13 (an extended or plain
+// combo box, or an edit itself), else edt1.
+HWND fileNameBox(HWND chooser) {
+    if (const HWND box = GetDlgItem(chooser, 0x47C)) {
+        const std::wstring kind = className(box);
+        if (kind == L"comboboxex32") {
+            return reinterpret_cast<HWND>(SendMessageW(box, CBEM_GETEDITCONTROL, 0, 0));
+        }
+        if (kind == L"edit") {
+            return box;
+        }
+        return FindWindowExW(box, nullptr, L"Edit", nullptr);
+    }
+    return GetDlgItem(chooser, 0x480);
+}
+
+// Waits for the chooser titled `title`, checks its filter, names `path` in it
+// and confirms.
+void chooseFile(RunningDialog& d, std::u16string_view title, const std::wstring& path) {
+    HWND chooser = nullptr;
+    ASSERT_TRUE(
+        waitFor([&] { return (chooser = windowOfThread(d.threadId(), title)) != nullptr; }));
+    wchar_t filter[64] = {};
+    SendDlgItemMessageW(chooser, 0x470, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(filter));
+    EXPECT_STREQ(filter, L"Modem cfg Files (*.cfg)");
+    const HWND name = fileNameBox(chooser);
+    ASSERT_NE(name, nullptr);
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(waitFor([&] { return !IsWindow(chooser); }));
+}
+
+TEST_F(DialogTest, SavedAndLoadedThroughTheChoosersUnderACyrillicName) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::filesystem::path folder =
+        std::filesystem::path(temp) / (L"настройки-" + std::to_wstring(GetCurrentProcessId()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path typed = folder / L"профиль";  // no extension typed
+    const std::filesystem::path saved = folder / L"профиль.cfg";
+
+    SendMessageW(d.control(ids::htField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"321"));
+    PostMessageW(d.control(ids::saveFileButton), BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(chooseFile(d, u"Save", typed.wstring()));
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(saved); })) << "no .cfg appended";
+    EXPECT_TRUE(waitFor([&] { return std::filesystem::file_size(saved) == 1024; }));
+
+    SendMessageW(d.control(ids::htField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"5"));
+    PostMessageW(d.control(ids::openFileButton), BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(chooseFile(d, u"Load", saved.wstring()));
+    EXPECT_TRUE(waitFor([&] { return textOf(d.control(ids::htField)) == u"321"; }));
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(DialogTest, AFailedLoadIsReportedWithoutOwnerAndACancelledOneIsNot) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::filesystem::path shortFile =
+        std::filesystem::path(temp) /
+        (L"короткий-" + std::to_wstring(GetCurrentProcessId()) + L".cfg");
+    std::ofstream(shortFile, std::ios::binary) << "too short";
+
+    SendMessageW(d.control(ids::htField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"5"));
+    PostMessageW(d.control(ids::openFileButton), BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(chooseFile(d, u"Load", shortFile.wstring()));
+    HWND box = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (box = windowOfThread(d.threadId(), u"Error")) != nullptr; }));
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);  // no owner: the dialog stays usable
+    bool said = false;
+    for (HWND c = GetWindow(box, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+        said = said || textOf(c) == u"Could not read file";
+    }
+    EXPECT_TRUE(said);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    // The form shows the settings again, unchanged by the failed load.
+    EXPECT_TRUE(waitFor([&] { return textOf(d.control(ids::htField)) == u"100"; }));
+    std::filesystem::remove(shortFile);
+
+    SendMessageW(d.control(ids::htField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"5"));
+    PostMessageW(d.control(ids::openFileButton), BM_CLICK, 0, 0);
+    HWND chooser = nullptr;
+    ASSERT_TRUE(
+        waitFor([&] { return (chooser = windowOfThread(d.threadId(), u"Load")) != nullptr; }));
+    PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(waitFor([&] { return textOf(d.control(ids::htField)) == u"100"; }));
+    EXPECT_EQ(windowOfThread(d.threadId(), u"Error"), nullptr);
+}
+
+TEST(DialogClose, TheCloseBoxEndsTheDialogWithExitCodeZero) {
+    RunningDialog d;
+    ASSERT_NE(d.window(), nullptr);
+    EXPECT_EQ(d.close(), 0);
+    EXPECT_FALSE(IsWindow(d.window()));
+}
+
+}  // namespace
+}  // namespace modem::test

@@ -1,0 +1,242 @@
+#include "win32/main_dialog.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "ui/control_table.h"
+#include "ui/form_init.h"
+#include "win32/dialog_template.h"
+#include "win32/wide_text.h"
+
+namespace modem {
+
+namespace {
+
+HFONT makeFixedPitchFont() {
+    const FontTemplate font = fixedPitchFont();
+    const std::u16string face = utf8ToWide(font.face);
+    const std::wstring wideFace(face.begin(), face.end());
+    return CreateFontW(font.height, 0, 0, 0, font.weight, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DRAFT_QUALITY,
+                       FF_MODERN | DEFAULT_PITCH, wideFace.c_str());
+}
+
+bool isFrame(ControlKind kind) {
+    return kind == ControlKind::GroupBox || kind == ControlKind::CentredGroupBox;
+}
+
+// The dialog whose keys the filter below watches, one per thread.
+thread_local HWND filteredDialog = nullptr;
+
+bool isMultiLineEdit(HWND window) {
+    wchar_t cls[16] = {};
+    GetClassNameW(window, cls, 16);
+    return lstrcmpiW(cls, L"Edit") == 0 && (GetWindowLongW(window, GWL_STYLE) & ES_MULTILINE) != 0;
+}
+
+bool isDroppedList(HWND window) {
+    wchar_t cls[16] = {};
+    GetClassNameW(window, cls, 16);
+    return lstrcmpiW(cls, L"ComboBox") == 0 && SendMessageW(window, CB_GETDROPPEDSTATE, 0, 0) != 0;
+}
+
+// Enter and Escape do nothing in the dialog. Left to the dialog manager, Enter
+// would press the focused button and Escape in a multi-line field would close
+// the dialog. Ctrl+Enter still breaks a line in a multi-line field, and an open
+// drop-down list still takes both keys to close.
+LRESULT CALLBACK filterDialogKeys(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* msg = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && msg != nullptr && filteredDialog != nullptr &&
+        (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP || msg->message == WM_CHAR) &&
+        (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE) &&
+        (msg->hwnd == filteredDialog || IsChild(filteredDialog, msg->hwnd))) {
+        const bool ctrlEnter = msg->wParam == VK_RETURN && (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+        if (!(ctrlEnter && isMultiLineEdit(msg->hwnd)) && !isDroppedList(msg->hwnd)) {
+            return 1;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool clipboardHoldsOnlyDigits(HWND owner) {
+    if (!OpenClipboard(owner)) {
+        return false;
+    }
+    bool digits = false;
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
+            digits = true;
+            for (const wchar_t* c = text; *c != L'\0'; ++c) {
+                digits = digits && *c >= L'0' && *c <= L'9';
+            }
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return digits;
+}
+
+// A number field refuses typed non-digits by its style, but not pasted ones:
+// a paste with anything but digits is refused whole.
+LRESULT CALLBACK refuseNonDigitPaste(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR /*id*/, DWORD_PTR /*data*/) {
+    if (message == WM_PASTE && !clipboardHoldsOnlyDigits(window)) {
+        return 0;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+struct HookDeleter {
+    void operator()(HHOOK hook) const { UnhookWindowsHookEx(hook); }
+};
+
+}  // namespace
+
+MainDialog::MainDialog(std::unique_ptr<PortFinder> finder,
+                       std::function<std::unique_ptr<SerialPort>()> makePort)
+    : m_finder(std::move(finder)), m_form(&m_pane) {
+    m_link = std::make_unique<Link>(LinkContext{m_pane, m_form, m_messages, m_timer, m_dispatcher,
+                                                *m_finder, std::move(makePort)});
+    m_actions = std::make_unique<ActionContext>(
+        ActionContext{m_mset, m_form, m_pane, *m_link, m_files, m_messages});
+}
+
+MainDialog::~MainDialog() {
+    if (m_link) {
+        m_link->shutdown();
+    }
+}
+
+int MainDialog::run(HINSTANCE instance, std::function<void(HWND)> onInitialised) {
+    m_onInitialised = std::move(onInitialised);
+    const std::vector<std::uint32_t> dialogTemplate = buildDialogTemplate();
+    const std::unique_ptr<std::remove_pointer_t<HHOOK>, HookDeleter> keyFilter(
+        SetWindowsHookExW(WH_MSGFILTER, filterDialogKeys, nullptr, GetCurrentThreadId()));
+    const INT_PTR result =
+        DialogBoxIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(dialogTemplate.data()),
+                                nullptr, dialogProc, reinterpret_cast<LPARAM>(this));
+    // The receive thread stops before the pane and the view go; nothing is sent.
+    m_link->shutdown();
+    m_paneView.reset();
+    m_dialog = nullptr;
+    filteredDialog = nullptr;
+    m_form.attach(nullptr);
+    m_timer.attach(nullptr);
+    m_dispatcher.attach(nullptr);
+    return static_cast<int>(result);
+}
+
+INT_PTR CALLBACK MainDialog::dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<MainDialog*>(lParam);
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        self->initialise(dialog);
+        return TRUE;  // the focus goes to the first tab stop, 4021
+    }
+    auto* self = reinterpret_cast<MainDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    return self == nullptr ? FALSE : self->handle(message, wParam, lParam);
+}
+
+INT_PTR MainDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            if (id == ids::terminalPane && HIWORD(wParam) == EN_CHANGE && m_paneView) {
+                m_paneView->editChanged();
+            }
+            // The notification code is not examined: any message from a button
+            // starts its action; 1 (Enter) and 2 (Escape) have none.
+            dispatchCommand(*m_actions, id);
+            return FALSE;
+        }
+        case WM_TIMER:
+            if (wParam == Win32Timer::timerId) {
+                m_timer.expired();
+            } else if (wParam == PaneView::frameTimerId && m_paneView) {
+                m_paneView->frameDue();
+            }
+            return TRUE;
+        case WM_CLOSE:
+            EndDialog(m_dialog, 0);
+            return TRUE;
+        case WM_SIZE:
+            return TRUE;
+        case dispatchMessage:
+            m_dispatcher.runPending();
+            return TRUE;
+        case paneChangedMessage:
+            if (m_paneView) {
+                m_paneView->scheduleFrame();
+            }
+            return TRUE;
+        default:
+            break;
+    }
+    (void)lParam;
+    return FALSE;
+}
+
+void MainDialog::initialise(HWND dialog) {
+    m_dialog = dialog;
+    filteredDialog = dialog;
+    m_form.attach(dialog);
+    m_timer.attach(dialog);
+    m_dispatcher.attach(dialog);
+    fillLists();
+    setLimitsAndFonts();
+    keepFramesUnderTheirControls();
+    for (const ControlTemplate& ctl : dialogControls()) {
+        if (ctl.digitsOnly) {
+            SetWindowSubclass(GetDlgItem(dialog, ctl.id), refuseNonDigitPaste, 1, 0);
+        }
+    }
+    m_paneView = std::make_unique<PaneView>(dialog, GetDlgItem(dialog, ids::terminalPane), m_pane,
+                                            paneChangedMessage);
+    initialiseForm(m_form, m_mset);
+    if (m_onInitialised) {
+        m_onInitialised(dialog);
+    }
+}
+
+void MainDialog::fillLists() {
+    for (const ListTemplate& list : dialogLists()) {
+        const HWND window = GetDlgItem(m_dialog, list.id);
+        for (const std::string& item : list.items) {
+            // At the current end: the sort style must not reorder the items.
+            const LRESULT count = SendMessageW(window, CB_GETCOUNT, 0, 0);
+            const std::u16string text = utf8ToWide(item);
+            const std::wstring wide(text.begin(), text.end());
+            SendMessageW(window, CB_INSERTSTRING, static_cast<WPARAM>(count),
+                         reinterpret_cast<LPARAM>(wide.c_str()));
+        }
+    }
+}
+
+void MainDialog::setLimitsAndFonts() {
+    for (const ControlTemplate& ctl : dialogControls()) {
+        if (ctl.textLimit > 0) {
+            SendDlgItemMessageW(m_dialog, ctl.id, EM_LIMITTEXT, ctl.textLimit, 0);
+        }
+    }
+    m_paneFont.reset(makeFixedPitchFont());
+    m_channelTableFont.reset(makeFixedPitchFont());
+    SendDlgItemMessageW(m_dialog, ids::terminalPane, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(m_paneFont.get()), 0);
+    SendDlgItemMessageW(m_dialog, ids::channelTable, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(m_channelTableFont.get()), 0);
+}
+
+// A frame listed after the controls it surrounds lies above them and would take
+// their clicks. Frames take no tab stop, so moving them to the bottom keeps the
+// tab order of the template.
+void MainDialog::keepFramesUnderTheirControls() {
+    for (const ControlTemplate& ctl : dialogControls()) {
+        if (isFrame(ctl.kind)) {
+            SetWindowPos(GetDlgItem(m_dialog, ctl.id), HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+        }
+    }
+}
+
+}  // namespace modem
