@@ -4,7 +4,7 @@
 
 // Helpers for the link's tests: the far end of a pseudo-terminal, on which the
 // test plays the modem while the link opens the terminal side by its path; a
-// watcher that waits for the pane's text; a form that keeps only captions.
+// watcher that waits for the pane's text.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,14 +12,13 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "caption_form.h"
 #include "link/terminal_pane.h"
 #include "support/pane_watch.h"
-#include "ui/form.h"
 
 namespace modem::test {
 
@@ -79,22 +78,6 @@ public:
 private:
     int m_master = -1;
     std::string m_path;
-};
-
-class CaptionForm : public Form {
-public:
-    void replaceText(int, std::size_t, std::string_view) override {}
-    std::string readText(int, std::size_t) const override { return {}; }
-    void setSelection(int, int) override {}
-    int selection(int) const override { return 0; }
-    void setCaption(int id, std::string_view text) override { m_captions[id] = text; }
-    std::string caption(int id) const override {
-        auto it = m_captions.find(id);
-        return it == m_captions.end() ? "Connect" : it->second;
-    }
-
-private:
-    std::map<int, std::string> m_captions;
 };
 
 inline double processCpuSeconds() {
