@@ -6,6 +6,7 @@
 
 #include "ui/control_table.h"
 #include "ui/form_init.h"
+#include "ui/link_caption.h"
 #include "win32/dialog_template.h"
 #include "win32/wide_text.h"
 
@@ -96,8 +97,9 @@ struct HookDeleter {
 MainDialog::MainDialog(std::unique_ptr<PortFinder> finder,
                        std::function<std::unique_ptr<SerialPort>()> makePort)
     : m_finder(std::move(finder)), m_form(&m_pane) {
-    m_link = std::make_unique<Link>(LinkContext{m_pane, m_form, m_messages, m_timer, m_dispatcher,
-                                                *m_finder, std::move(makePort)});
+    m_link =
+        std::make_unique<Link>(LinkContext{m_pane, m_messages, m_timer, m_dispatcher, *m_finder,
+                                           std::move(makePort), showLinkState(m_form)});
     m_actions = std::make_unique<ActionContext>(
         ActionContext{m_mset, m_form, m_pane, *m_link, m_files, m_messages});
 }
