@@ -35,7 +35,7 @@ std::string textOf(const TrafficEntry& e) {
 TEST(TrafficLog, AppendsEveryBurstInOrderFromEveryThread) {
     test::TempDir dir;
     const auto path = dir / "traffic.log";
-    std::ofstream(path) << "earlier run\n";
+    std::ofstream(path, std::ios::binary) << "earlier run\n";
     constexpr int perThread = 2000;
     {
         OpenedTrafficLog opened = TrafficLog::open(path);
