@@ -18,6 +18,7 @@
 
 #include "settings/mset.h"
 #include "tests/win32/dialog_harness.h"
+#include "traffic/traffic_format.h"
 #include "ui/control_table.h"
 #include "win32/wide_text.h"
 
@@ -54,31 +55,14 @@ BOOL CALLBACK findDialog(HWND window, LPARAM param) {
 
 // The simulator's log: "<time> << <bytes>" for what it received, with \r, \n,
 // \\ and \xHH escapes.
+// What the simulator received, in order: the bytes of its log's '>' entries.
 std::string receivedBytes(const std::wstring& logPath) {
     std::ifstream in(std::filesystem::path(logPath), std::ios::binary);
-    std::string line;
     std::string out;
-    while (std::getline(in, line)) {
-        const std::size_t mark = line.find(" << ");
-        if (mark == std::string::npos) {
-            continue;
-        }
-        for (std::size_t i = mark + 4; i < line.size(); ++i) {
-            if (line[i] != '\\' || i + 1 >= line.size()) {
-                out += line[i];
-                continue;
-            }
-            const char e = line[++i];
-            if (e == 'r') {
-                out += '\r';
-            } else if (e == 'n') {
-                out += '\n';
-            } else if (e == 'x' && i + 2 < line.size()) {
-                out += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
-                i += 2;
-            } else {
-                out += e;
-            }
+    for (std::string line; std::getline(in, line);) {
+        const auto entry = parseTrafficEntry(line);
+        if (entry && entry->direction == TrafficDirection::ToModem) {
+            out.append(entry->bytes.begin(), entry->bytes.end());
         }
     }
     return out;
