@@ -65,13 +65,15 @@ TrafficLog::~TrafficLog() {
 }
 
 void TrafficLog::record(TrafficDirection direction, std::span<const std::uint8_t> bytes) {
-    const auto when = TrafficClock::now();
     bool wake = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_failed || m_stopping) {
             return;
         }
+        // Stamped under the lock, so the file's order is the order of the times
+        // even when two threads record at once.
+        const auto when = TrafficClock::now();
         Batch& b = m_pending;
         if (b.size + bytes.size() > m_options.maxPendingBytes) {
             b.droppedBytes += bytes.size();
