@@ -62,15 +62,7 @@ void QtForm::replaceText(int id, std::size_t clearCount, std::string_view text) 
         m_pane->replaceRange(0, clearCount, text);
         return;
     }
-    std::string current = textOf(id);
-    current.erase(0, std::min(clearCount, current.size()));
-    const std::size_t limit = textLimit(id);
-    std::string_view inserted = text;
-    if (limit > 0) {
-        const std::size_t room = limit > current.size() ? limit - current.size() : 0;
-        inserted = inserted.substr(0, std::min(room, inserted.size()));
-    }
-    setTextOf(id, std::string(inserted) + current);
+    setTextOf(id, replacedLeadingText(textOf(id), clearCount, text, textLimit(id)));
 }
 
 std::string QtForm::readText(int id, std::size_t maxCount) const {

@@ -34,4 +34,10 @@ public:
     [[nodiscard]] virtual std::string caption(int id) const = 0;
 };
 
+// The text a field holds after replaceText: `current` less its first
+// `clearCount` characters, with `text` inserted at the start and cut so that the
+// whole stays within `limit` characters (0: no limit). One rule for every form.
+[[nodiscard]] std::string replacedLeadingText(std::string_view current, std::size_t clearCount,
+                                              std::string_view text, std::size_t limit);
+
 }  // namespace modem

@@ -54,13 +54,7 @@ void FormModel::replaceText(int id, std::size_t clearCount, std::string_view tex
     if (c == nullptr) {
         return;
     }
-    c->text.erase(0, std::min(clearCount, c->text.size()));
-    std::size_t room = text.size();
-    if (c->limit != 0) {
-        // Characters kept beyond the cleared ones count against the limit too.
-        room = c->limit > c->text.size() ? c->limit - c->text.size() : 0;
-    }
-    c->text.insert(0, text.substr(0, std::min(room, text.size())));
+    c->text = replacedLeadingText(c->text, clearCount, text, c->limit);
 }
 
 std::string FormModel::readText(int id, std::size_t maxCount) const {

@@ -48,17 +48,10 @@ void Win32Form::replaceText(int id, std::size_t clearCount, std::string_view tex
         m_pane->replaceRange(0, clearCount, text);
         return;
     }
-    std::string current = windowText(id);
-    current.erase(0, std::min(clearCount, current.size()));
     // A window text set by the program bypasses the edit's own limit, so the
     // cut is made here.
-    const std::size_t limit = textLimit(id);
-    std::string_view inserted = text;
-    if (limit > 0) {
-        const std::size_t room = limit > current.size() ? limit - current.size() : 0;
-        inserted = inserted.substr(0, std::min(room, inserted.size()));
-    }
-    setWideWindowText(window, bytesToWide(std::string(inserted) + current));
+    setWideWindowText(
+        window, bytesToWide(replacedLeadingText(windowText(id), clearCount, text, textLimit(id))));
 }
 
 std::string Win32Form::readText(int id, std::size_t maxCount) const {
