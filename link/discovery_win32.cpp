@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "link/installer_port_finder.h"
+#include "link/utf8_win32.h"
 
 namespace modem {
 
@@ -24,29 +25,6 @@ namespace {
 constexpr GUID portsClass = {
     0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
-std::string narrow(const wchar_t* text, std::size_t length) {
-    if (length == 0) {
-        return {};
-    }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr,
-                        nullptr);
-    return out;
-}
-
-std::wstring widen(std::string_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(std::max(size, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
-}
-
 // A string read from the registry or the installer: up to its first NUL, and
 // never past the bytes that were filled in, terminated or not.
 std::string fromBuffer(const std::vector<wchar_t>& buffer, DWORD bytes) {
@@ -55,7 +33,7 @@ std::string fromBuffer(const std::vector<wchar_t>& buffer, DWORD bytes) {
     while (length < chars && buffer[length] != L'\0') {
         ++length;
     }
-    return narrow(buffer.data(), length);
+    return narrowUtf8(buffer.data(), length);
 }
 
 class SetupApiInstaller final : public DeviceInstaller {
@@ -146,7 +124,7 @@ private:
     // A restarted port's name returns once its driver has started again; the
     // open that follows would fail before that.
     void waitForPort(std::string_view name) const {
-        const std::wstring device = widen(name);
+        const std::wstring device = widenUtf8(name);
         const auto until = std::chrono::steady_clock::now() + m_portWait;
         wchar_t target[512];
         while (QueryDosDeviceW(device.c_str(), target, 512) == 0 &&

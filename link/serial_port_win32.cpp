@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "link/serial_port.h"
+#include "link/utf8_win32.h"
 
 namespace modem {
 namespace {
@@ -68,11 +69,7 @@ std::string systemMessage(DWORD error) {
         nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string message;
     if (length > 0 && text != nullptr) {
-        const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                             nullptr, nullptr);
-        message.resize(static_cast<std::size_t>(std::max(size, 0)));
-        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size,
-                            nullptr, nullptr);
+        message = narrowUtf8(text, length);
     }
     if (text != nullptr) {
         LocalFree(text);
@@ -92,17 +89,6 @@ std::string errorText(std::string_view what, DWORD error) {
     text += ": ";
     text += systemMessage(error);
     return text;
-}
-
-std::wstring widen(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(std::max(size, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
 }
 
 // "COM12" becomes \\.\COM12, the only spelling that reaches ports above COM9;
@@ -189,7 +175,7 @@ public:
         if (hold.valid() && GetLastError() == ERROR_ALREADY_EXISTS) {
             return {OpenStatus::CannotOpen, path + ": in use by another program"};
         }
-        const std::wstring device = widen(devicePath(path));
+        const std::wstring device = widenUtf8(devicePath(path));
         // Share mode 0: nobody else may open the port while we hold it.
         UniqueHandle handle(CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED,
