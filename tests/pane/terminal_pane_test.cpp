@@ -229,9 +229,19 @@ TEST(TerminalPane, TwoThreadsKeepEveryAppendWholeAndInOrder) {
     constexpr int records = 30000;
     const std::string status = "[status line]";
     std::atomic<bool> done{false};
+    // The last record waits until the clears have stopped, so no clear can come
+    // after it and the final snapshot must show it.
+    std::atomic<bool> lastRecordDue{false};
+    std::atomic<bool> clearsStopped{false};
     std::thread rx([&] {
         char buf[16];
         for (int i = 0; i < records; ++i) {
+            if (i == records - 1) {
+                lastRecordDue = true;
+                while (!clearsStopped.load()) {
+                    std::this_thread::yield();
+                }
+            }
             if (i % 3 == 0) {
                 const int n = std::snprintf(buf, sizeof buf, "{%07d}", i);
                 pane.appendBytes(std::span(reinterpret_cast<const std::uint8_t*>(buf),
@@ -250,7 +260,9 @@ TEST(TerminalPane, TwoThreadsKeepEveryAppendWholeAndInOrder) {
     while (!done.load()) {
         pane.logLine(status);
         snapshots.push_back(pane.snapshot());
-        if (++round % 7 == 0) {
+        if (lastRecordDue.load()) {
+            clearsStopped = true;
+        } else if (++round % 7 == 0) {
             pane.clearTerminal();
         }
         std::this_thread::yield();
