@@ -74,6 +74,14 @@ public:
         }
         m_err << '\n';
     }
+    // Nobody is there to say yes: the question is printed and answered No, which
+    // fails the session as a message does.
+    [[nodiscard]] Answer ask(std::string_view text, std::string_view /*caption*/) override {
+        if (m_shown++ == 0) {
+            m_err << "modemctl: " << text << '\n';
+        }
+        return Answer::No;
+    }
     [[nodiscard]] int shown() const { return m_shown; }
 
 private:
