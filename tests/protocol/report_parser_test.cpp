@@ -182,6 +182,9 @@ TEST(ReportComplete, WaitsForTheLineBreakAfterTheEvenList) {
     }
     EXPECT_EQ(completeAt, report.size()) << "complete exactly when the last CR arrives";
     EXPECT_FALSE(reportComplete("Version 2.07\r\n"));
+    std::string typedInto = pane.snapshot();
+    typedInto.insert(400, "x");
+    EXPECT_FALSE(reportComplete(typedInto)) << "long enough, but shifted";
 }
 
 // ---- the round trip through the simulator's report ----

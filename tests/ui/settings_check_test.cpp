@@ -85,6 +85,20 @@ TEST(CheckForm, EverySlipIsNamedWithItsLine) {
          },
          {"Настройка каналов УКВ: 17 строк — нужно 16"},
          1},
+        {"three lines more, past what the parser reads",
+         [](FormModel& f) {
+             std::string text = table(f);
+             for (const char* line : {"17", "18", "19"}) {
+                 text += "\r\n" + std::string(line) + "-r155.225-t155.225s0330pHi";
+             }
+             forceText(f, ids::channelTable, text);
+         },
+         {"Настройка каналов УКВ: 19 строк — нужно 16"},
+         1},
+        {"the last line deleted, its line break left",
+         [](FormModel& f) { editTable(f, 15, "16-r155.475-t155.475s0330pHi", ""); },
+         {"строка 16: пустая строка"},
+         1},
         {"a blank line",
          [](FormModel& f) { editTable(f, 5, "\r\n", "\r\n\r\n"); },
          {"Настройка каналов УКВ: 17 строк — нужно 16", "строка 07: пустая строка",
@@ -407,6 +421,8 @@ TEST(ProblemsMessage, OneLineEachAndACountOfTheRest) {
         {23, 20, "…и ещё 3 ошибки", 21},
         {25, 20, "…и ещё 5 ошибок", 21},
         {31, 20, "…и ещё 11 ошибок", 21},
+        {41, 20, "…и ещё 21 ошибка", 21},
+        {42, 20, "…и ещё 22 ошибки", 21},
         {4, 0, "…и ещё 4 ошибки", 1},
     };
     for (const Case& c : cases) {
