@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <random>
@@ -90,36 +91,27 @@ private slots:
         CONNECT(rig);
         QPlainTextEdit& table = editOf(rig, ids::channelTable);
 
-        struct Slip {
+        // Each slip: to line `line` (column -1: its end), then `times` x `key`.
+        const struct {
             const char* name;
-            void (*make)(Rig&);
+            int line;
+            int column;
+            Qt::Key key;
+            int times;
             const char* named;
+        } slips[] = {
+            {"threshold typed 330", 3, 21, Qt::Key_Delete, 1, "строка 04: порог"},
+            {"Hi deleted", 6, -1, Qt::Key_Backspace, 2, "строка 07"},
+            {"two lines joined", 1, -1, Qt::Key_Delete, 1, "15 строк"},
         };
-        const Slip slips[] = {
-            {"threshold typed 330",
-             [](Rig& r) {
-                 goTo(r, ids::channelTable, 3, 21);  // "0330" of channel 04
-                 QTest::keyClick(&editOf(r, ids::channelTable), Qt::Key_Delete);
-             },
-             "строка 04: порог"},
-            {"Hi deleted",
-             [](Rig& r) {
-                 goTo(r, ids::channelTable, 6, 0);
-                 QTest::keyClick(&editOf(r, ids::channelTable), Qt::Key_End);
-                 QTest::keyClick(&editOf(r, ids::channelTable), Qt::Key_Backspace);
-                 QTest::keyClick(&editOf(r, ids::channelTable), Qt::Key_Backspace);
-             },
-             "строка 07"},
-            {"two lines joined",
-             [](Rig& r) {
-                 goTo(r, ids::channelTable, 1, 0);
-                 QTest::keyClick(&editOf(r, ids::channelTable), Qt::Key_End);
-                 QTest::keyClick(&editOf(r, ids::channelTable), Qt::Key_Delete);
-             },
-             "15 строк"},
-        };
-        for (const Slip& slip : slips) {
-            slip.make(rig);
+        for (const auto& slip : slips) {
+            goTo(rig, ids::channelTable, slip.line, std::max(slip.column, 0));
+            if (slip.column < 0) {
+                QTest::keyClick(&table, Qt::Key_End);
+            }
+            for (int i = 0; i < slip.times; ++i) {
+                QTest::keyClick(&table, slip.key);
+            }
             const auto form = formState(rig);
             const Mset before = rig.configurator.mset();
             hand.clear();
