@@ -392,5 +392,122 @@ TEST_F(WineModemctl, UnplugDuringAReadFailsAtOnceWithoutSpinningAndThePortComesB
     EXPECT_EQ(again.status, 0) << again.err;
 }
 
+// The names of everything in a folder, sorted: UTF-8, exactly as the file
+// system holds them.
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+        names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The same files on both sides, in a Cyrillic folder: a settings file, its
+// JSON, and a pane's text with a report.
+std::filesystem::path stationFolder(const std::filesystem::path& side) {
+    const auto folder = side / "Настройки станции";
+    std::filesystem::create_directories(folder);
+    Mset m = defaultSettings();
+    m.WT = 400;
+    m.VMODE = 1;
+    EXPECT_TRUE(saveSettingsFile(folder / "Профиль №1.cfg", m).ok);
+    const Finished json =
+        Program({MODEMCTL_PATH, "export", (folder / "Профиль №1.cfg").string()}).finish(runLimit);
+    std::ofstream(folder / "Профиль.json", std::ios::binary) << json.out;
+    m.REP = 5;
+    const Finished report =
+        Program({MODEMCTL_PATH, "report", (folder / "Профиль №1.cfg").string()}).finish(runLimit);
+    TerminalPane pane;
+    pane.appendBytes(
+        std::span(reinterpret_cast<const std::uint8_t*>(report.out.data()), report.out.size()));
+    std::ofstream(folder / "Отчёт модема.txt", std::ios::binary) << pane.snapshot();
+    return folder;
+}
+
+// Every option that takes a file, with Cyrillic folder and file names: each
+// command does on Windows what it does on Linux, the files it makes have
+// exactly the names given, and a missing file is named as it was typed.
+TEST_F(WineModemctl, CyrillicFileNamesForEveryOptionThatTakesAFile) {
+    const auto onLinux = stationFolder(m_dir / "linux");
+    const auto onWindows = stationFolder(m_dir / "windows");
+    // "@" stands for the folder, in each program's own spelling.
+    const std::vector<std::vector<std::string>> commands = {
+        {"defaults", "-o", "@Настройки по умолчанию.cfg"},
+        {"import", "@Профиль.json", "-o", "@Из JSON.cfg"},
+        {"check", "@Профиль №1.cfg", "--output", "@Проверено.cfg"},
+        {"export", "@Профиль №1.cfg"},
+        {"channels", "@Профиль №1.cfg"},
+        {"report", "@Профиль №1.cfg"},
+        {"parse-report", "@Отчёт модема.txt", "--base", "@Профиль №1.cfg", "-o", "@Из отчёта.cfg"},
+        {"diff", "@Профиль №1.cfg", "@Настройки по умолчанию.cfg"},
+    };
+    for (const auto& command : commands) {
+        std::vector<std::string> linuxArgs{MODEMCTL_PATH};
+        std::vector<std::string> windowsArgs;
+        for (const std::string& a : command) {
+            const bool file = a.starts_with("@");
+            linuxArgs.push_back(file ? (onLinux / a.substr(1)).string() : a);
+            windowsArgs.push_back(file ? windowsPath(onWindows / a.substr(1)) : a);
+        }
+        const Finished expected = Program(linuxArgs).finish(runLimit);
+        const Finished got = windows(windowsArgs);
+        EXPECT_EQ(got.status, expected.status) << command[0] << ": " << got.err;
+        EXPECT_EQ(got.out, expected.out) << command[0];
+    }
+    EXPECT_THAT(Program({MODEMCTL_PATH, "diff", (onLinux / "Профиль №1.cfg").string(),
+                         (onLinux / "Настройки по умолчанию.cfg").string()})
+                    .finish(runLimit)
+                    .out,
+                HasSubstr("VMODE: ГРЕН-9.6 -> ЗУЛК"));
+    ASSERT_EQ(namesIn(onWindows), namesIn(onLinux));
+    for (const std::string& name : namesIn(onLinux)) {
+        EXPECT_EQ(readFile(onWindows / name), readFile(onLinux / name)) << name;
+    }
+
+    const auto missing = onWindows / "Нет такого.cfg";
+    const Finished failed = windows({"export", windowsPath(missing)});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_THAT(failed.err, ::testing::StartsWith(windowsPath(missing) + ": Could not load file"));
+}
+
+// The options of the commands that talk to the modem: the settings read onto
+// a base and written out, the file written to the modem, and both traffic logs.
+TEST_F(WineModemctl, CyrillicFileNamesOfTheModemCommands) {
+    startSim("0");
+    const auto folder = stationFolder(m_dir / "windows");
+    const auto in = [&](const std::string& name) { return windowsPath(folder / name); };
+    const Finished written =
+        windowsOnPort({"write", in("Профиль №1.cfg"), "--log", in("Журнал записи.log")});
+    ASSERT_EQ(written.status, 0) << written.err;
+    const Finished read = windowsOnPort({"read", "--base", in("Профиль №1.cfg"), "-o",
+                                         in("Прочитано.cfg"), "--log", in("Журнал чтения.log")});
+    ASSERT_EQ(read.status, 0) << read.err;
+
+    EXPECT_THAT(namesIn(folder), ::testing::IsSupersetOf(
+                                     {"Журнал записи.log", "Журнал чтения.log", "Прочитано.cfg"}));
+    EXPECT_EQ(receivedBySim(folder / "Журнал записи.log").substr(0, 12), "+cfge\r+cfwr\r");
+    EXPECT_THAT(receivedBySim(folder / "Журнал чтения.log"), HasSubstr("+view\r"));
+    Mset back;
+    ASSERT_TRUE(loadSettingsFile(folder / "Прочитано.cfg", back).ok);
+    EXPECT_EQ(back.WT, 400);
+}
+
+// modemcfg.exe's own --log: created under the name given, before the dialog shows.
+TEST(WineModemcfg, TheTrafficLogHasItsCyrillicName) {
+    const std::string exe = environment("MODEMCFG_EXE");
+    if (exe.empty()) {
+        GTEST_SKIP() << "MODEMCFG_EXE is not set (scripts/test-windows sets it)";
+    }
+    const TempDir dir;
+    const auto folder = dir / "Журналы";
+    std::filesystem::create_directory(folder);
+    const Finished shown = Program({environment("WINE", "wine"), exe, "--log",
+                                    windowsPath(folder / "обмен порта.log"), "--quit-when-shown"})
+                               .finish(runLimit);
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"обмен порта.log"});
+}
+
 }  // namespace
 }  // namespace modem::test
