@@ -1,11 +1,10 @@
-// modemcfg.exe's command line: the table of what it takes and refuses, and the
-// program itself answering a usage error, --help and --version in a message
-// box (it has no console to print on) with the exit statuses scripts rely on.
+// modemcfg.exe's command line: what it takes and refuses, and the program
+// answering a usage error, --help, --version and a traffic log it cannot open
+// in a message box (it has no console) with the exit statuses scripts rely on.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "link/utf8_win32.h"
 #include "tests/support/temp_dir.h"
@@ -19,133 +18,80 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(ModemcfgArguments, AcceptedWithTheirOptions) {
+TEST(ModemcfgArguments, AcceptedOrRefusedWithTheReason) {
     const struct {
         std::vector<std::string> arguments;
-        std::string port;
-        std::string log;
-        bool quitWhenShown;
+        std::string port, log, refusal;  // refusal: empty when accepted
+        bool quitWhenShown = false;
     } cases[] = {
-        {{}, "", "", false},
-        {{"--port", "COM3"}, "COM3", "", false},
-        {{"--port=COM12"}, "COM12", "", false},
-        {{"--log", "C:\\Журналы\\обмен.log"}, "", "C:\\Журналы\\обмен.log", false},
-        {{"--log=обмен.log", "--port", "COM5"}, "COM5", "обмен.log", false},
+        {{}, "", "", ""},
+        {{"--port=COM12"}, "COM12", "", ""},
+        {{"--log=обмен.log", "--port", "COM5"}, "COM5", "обмен.log", ""},
         // --log and the start-up check stand anywhere, even between --port and its name.
-        {{"--port", "--log", "x.log", "COM4"}, "COM4", "x.log", false},
-        {{"--port", "--quit-when-shown", "COM4"}, "COM4", "", true},
-        {{"--log", "a.log", "--log", "b.log"}, "", "b.log", false},
-        {{"--port", "\\\\.\\COM10"}, "\\\\.\\COM10", "", false},
+        {{"--port", "--log", "C:\\Журналы\\x.log", "COM4"}, "COM4", "C:\\Журналы\\x.log", ""},
+        {{"--port", "--quit-when-shown", "COM4"}, "COM4", "", "", true},
+        {{"--port"}, "", "", "--port needs a name"},
+        {{"--port="}, "", "", "unexpected argument: --port="},
+        {{"--port", "COM3", "--log"}, "", "", "--log needs a file"},
+        {{"--log", ""}, "", "", "--log needs a file"},
+        {{"--log="}, "", "", "unexpected argument: --log="},
+        {{"--quit-when-shown", "--quit-when-shown"},
+         "",
+         "",
+         "--quit-when-shown given more than once"},
+        {{"--help", "--port", "COM3"}, "", "", "unexpected argument: --help --port COM3"},
+        {{"Настройки.cfg"}, "", "", "unexpected argument: Настройки.cfg"},
     };
     for (const auto& c : cases) {
         const auto parsed = parseArguments(c.arguments);
         const auto* options = std::get_if<StartOptions>(&parsed);
-        ASSERT_NE(options, nullptr) << testing::PrintToString(c.arguments);
-        EXPECT_EQ(options->port, c.port) << testing::PrintToString(c.arguments);
-        EXPECT_EQ(options->log, c.log) << testing::PrintToString(c.arguments);
-        EXPECT_EQ(options->quitWhenShown, c.quitWhenShown) << testing::PrintToString(c.arguments);
-    }
-}
-
-TEST(ModemcfgArguments, RefusedWithTheReason) {
-    const struct {
-        std::vector<std::string> arguments;
-        std::string message;
-    } cases[] = {
-        {{"--port"}, "--port needs a name"},
-        {{"--port", ""}, "unexpected argument: --port "},
-        {{"--port="}, "unexpected argument: --port="},
-        {{"--log"}, "--log needs a file"},
-        {{"--port", "COM3", "--log"}, "--log needs a file"},
-        {{"--log", ""}, "--log needs a file"},
-        {{"--log="}, "unexpected argument: --log="},
-        {{"--quit-when-shown", "--quit-when-shown"}, "--quit-when-shown given more than once"},
-        {{"--port", "COM3", "COM4"}, "unexpected argument: --port COM3 COM4"},
-        {{"--help", "--port", "COM3"}, "unexpected argument: --help --port COM3"},
-        {{"/?"}, "unexpected argument: /?"},
-        {{"Настройки.cfg"}, "unexpected argument: Настройки.cfg"},
-    };
-    for (const auto& c : cases) {
-        const auto parsed = parseArguments(c.arguments);
         const auto* error = std::get_if<UsageError>(&parsed);
-        ASSERT_NE(error, nullptr) << testing::PrintToString(c.arguments);
-        EXPECT_EQ(error->message, c.message) << testing::PrintToString(c.arguments);
+        const std::string given = testing::PrintToString(c.arguments);
+        if (c.refusal.empty()) {
+            ASSERT_NE(options, nullptr) << given;
+            EXPECT_EQ(options->port, c.port) << given;
+            EXPECT_EQ(options->log, c.log) << given;
+            EXPECT_EQ(options->quitWhenShown, c.quitWhenShown) << given;
+        } else {
+            ASSERT_NE(error, nullptr) << given;
+            EXPECT_EQ(error->message, c.refusal) << given;
+        }
     }
 }
 
-// The program as it is started: a message box with the text, then the exit.
-class ModemcfgProgram : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (m_exe.empty()) {
-            GTEST_SKIP() << "MODEMCFG_EXE names the program";
-        }
+TEST(ModemcfgProgram, AnswersInAMessageBoxWithItsExitStatus) {
+    const std::wstring exe = environmentWide(L"MODEMCFG_EXE");
+    if (exe.empty()) {
+        GTEST_SKIP() << "MODEMCFG_EXE names the program";
     }
-
-    struct Answer {
-        std::wstring text;  // of the message box; empty when none came
-        std::optional<DWORD> exitCode;
-    };
-
-    // Starts the program, reads the message box it shows and presses its OK.
-    Answer answer(const std::vector<std::wstring>& arguments) {
-        ChildProcess program(m_exe, arguments);
-        EXPECT_TRUE(program.started());
-        Answer result;
-        HWND box = nullptr;
-        if (waitFor([&] { return (box = topWindowOf(program.id(), L"#32770")) != nullptr; }, 20s)) {
-            result.text = messageBoxText(box);
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-        }
-        result.exitCode = program.exitCode(20s);
-        return result;
-    }
-
-    std::wstring m_exe = environmentWide(L"MODEMCFG_EXE");
-};
-
-TEST_F(ModemcfgProgram, UsageErrorsHelpAndVersionShowInAMessageBox) {
-    const std::wstring version = L"modemcfg " + widenUtf8(versionText());
+    const TempDir dir;
+    const std::wstring noLog = (dir.path() / L"Нет папки" / L"обмен.log").wstring();
     const struct {
         std::vector<std::wstring> arguments;
+        std::u16string caption;
         std::wstring shows;
         DWORD exitCode;
     } cases[] = {
-        {{L"--port="}, L"modemcfg: unexpected argument: --port=", 2},
-        {{L"--port"}, L"modemcfg: --port needs a name", 2},
-        {{L"Настройки.cfg"}, L"modemcfg: unexpected argument: Настройки.cfg", 2},
-        {{L"--help"}, L"usage: modemcfg [--port NAME] [--log FILE]", 0},
-        {{L"--version"}, version, 0},
+        {{L"--port="}, u"modemcfg", L"modemcfg: unexpected argument: --port=", 2},
+        {{L"Настройки.cfg"}, u"modemcfg", L"modemcfg: unexpected argument: Настройки.cfg", 2},
+        {{L"--help"}, u"modemcfg", L"usage: modemcfg [--port NAME] [--log FILE]", 0},
+        {{L"--version"}, u"modemcfg", L"modemcfg " + widenUtf8(versionText()), 0},
+        {{L"--log", noLog}, u"Error", L"cannot open traffic log " + noLog, 1},
     };
     for (const auto& c : cases) {
-        const Answer a = answer(c.arguments);
-        EXPECT_NE(a.text.find(c.shows), std::wstring::npos)
-            << testing::PrintToString(c.arguments) << " showed "
-            << narrowUtf8(a.text.data(), a.text.size());
-        EXPECT_EQ(a.exitCode, c.exitCode) << testing::PrintToString(c.arguments);
+        const ChildProcess program(exe, c.arguments);
+        HWND box = nullptr;
+        EXPECT_TRUE(waitFor(
+            [&] { return (box = windowOfThread(program.threadId(), c.caption)) != nullptr; }, 20s));
+        wchar_t text[4096] = {};
+        GetDlgItemTextW(box, 0xFFFF, text, 4096);  // the message's static text
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        const std::wstring shown = text;
+        EXPECT_NE(shown.find(c.shows), std::wstring::npos)
+            << narrowUtf8(c.shows.data(), c.shows.size()) << " not in "
+            << narrowUtf8(shown.data(), shown.size());
+        EXPECT_EQ(program.exitCode(20s), c.exitCode) << testing::PrintToString(c.arguments);
     }
-}
-
-// The log's name as the operator typed it, in a Cyrillic folder: created
-// under that name, and named so in the message when it cannot be.
-TEST_F(ModemcfgProgram, TheTrafficLogKeepsItsCyrillicName) {
-    const TempDir dir;
-    const std::filesystem::path folder = dir.path() / L"Журналы";
-    std::filesystem::create_directory(folder);
-    const std::filesystem::path log = folder / L"обмен порта.log";
-
-    ChildProcess shown(m_exe, {L"--log", log.wstring(), L"--quit-when-shown"});
-    EXPECT_EQ(shown.exitCode(20s), 0U);
-    EXPECT_TRUE(std::filesystem::is_regular_file(log));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
-                            std::filesystem::directory_iterator()),
-              1);
-
-    const std::filesystem::path missing = dir.path() / L"Нет такой папки" / L"обмен.log";
-    const Answer refused = answer({L"--log=" + missing.wstring()});
-    EXPECT_NE(refused.text.find(L"cannot open traffic log " + missing.wstring()),
-              std::wstring::npos);
-    EXPECT_EQ(refused.exitCode, 1U);
 }
 
 }  // namespace
