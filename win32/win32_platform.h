@@ -31,6 +31,7 @@ void showMessage(std::string_view text, std::string_view caption, UINT icon);
 class Win32MessageBox : public MessageBox {
 public:
     void show(std::string_view text, std::string_view caption, MessageIcon icon) override;
+    [[nodiscard]] Answer ask(std::string_view text, std::string_view caption) override;
 };
 
 // Titles "Save" / "Load", one filter for ".cfg" files, ".cfg" appended to a
