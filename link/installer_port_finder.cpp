@@ -42,15 +42,29 @@ std::optional<std::string> hexField(std::string_view id, std::size_t at, std::st
 InstallerPortFinder::InstallerPortFinder(std::unique_ptr<DeviceInstaller> installer)
     : m_installer(std::move(installer)) {}
 
+std::string restartSkipReason(std::uint32_t error, std::string_view systemText) {
+    constexpr std::uint32_t accessDenied = 5;         // ERROR_ACCESS_DENIED
+    constexpr std::uint32_t inWow64 = 0xE0000235;     // ERROR_IN_WOW64, SetupAPI's
+    constexpr std::uint32_t requiresElevation = 740;  // ERROR_ELEVATION_REQUIRED
+    if (error == inWow64) {
+        return "a 32-bit program cannot restart devices on 64-bit Windows";
+    }
+    if (error == accessDenied || error == requiresElevation) {
+        return "restarting a device needs administrator rights";
+    }
+    return std::string(systemText);
+}
+
 std::string InstallerPortFinder::findModemPort(TerminalPane& pane) {
     std::string portName;
+    RestartResult restart;
     const std::vector<InstalledPort> ports = m_installer->presentPorts();
     for (std::size_t i = 0; i < ports.size(); ++i) {
         const InstalledPort& port = ports[i];
         if (!port.portName || !matchesModemIdentity(port.hardwareId)) {
             continue;
         }
-        m_installer->restart(i, *port.portName);
+        restart = m_installer->restart(i, *port.portName);
         portName = port.portName->substr(0, maxPortNameLength);
     }
     if (portName.empty()) {
@@ -58,6 +72,9 @@ std::string InstallerPortFinder::findModemPort(TerminalPane& pane) {
         return {};
     }
     pane.logLine("device found on " + portName);
+    if (!restart.restarted()) {
+        pane.logLine("device restart skipped: " + restart.skippedBecause);
+    }
     return portName;
 }
 
@@ -68,26 +85,6 @@ std::vector<PortInfo> installedPortList(const std::vector<InstalledPort>& instal
         return std::any_of(ports.begin(), ports.end(),
                            [name](const PortInfo& p) { return equalsIgnoringCase(p.name, name); });
     };
-    for (const InstalledPort& port : installed) {
-        if (!port.portName || port.portName->empty() || listed(*port.portName)) {
-            continue;
-        }
-        PortInfo info;
-        info.name = *port.portName;
-        info.path = *port.portName;
-        constexpr std::string_view usb = "USB\\";
-        if (port.hardwareId.size() >= usb.size() &&
-            equalsIgnoringCase(std::string_view(port.hardwareId).substr(0, usb.size()), usb)) {
-            const auto vendor = hexField(port.hardwareId, usb.size(), "VID_");
-            const auto product = hexField(port.hardwareId, usb.size() + 8, "&PID_");
-            if (vendor && product) {
-                info.usbVendor = *vendor;
-                info.usbProduct = *product;
-            }
-        }
-        info.matchesModem = matchesModemIdentity(port.hardwareId);
-        ports.push_back(std::move(info));
-    }
     for (const std::string& name : mappedNames) {
         if (name.empty() || listed(name)) {
             continue;
@@ -95,6 +92,24 @@ std::vector<PortInfo> installedPortList(const std::vector<InstalledPort>& instal
         PortInfo info;
         info.name = name;
         info.path = name;
+        const auto device =
+            std::find_if(installed.begin(), installed.end(), [&name](const InstalledPort& p) {
+                return p.portName && equalsIgnoringCase(*p.portName, name);
+            });
+        if (device != installed.end()) {
+            const std::string& id = device->hardwareId;
+            constexpr std::string_view usb = "USB\\";
+            if (id.size() >= usb.size() &&
+                equalsIgnoringCase(std::string_view(id).substr(0, usb.size()), usb)) {
+                const auto vendor = hexField(id, usb.size(), "VID_");
+                const auto product = hexField(id, usb.size() + 8, "&PID_");
+                if (vendor && product) {
+                    info.usbVendor = *vendor;
+                    info.usbProduct = *product;
+                }
+            }
+            info.matchesModem = matchesModemIdentity(id);
+        }
         ports.push_back(std::move(info));
     }
     std::sort(ports.begin(), ports.end(),
