@@ -47,10 +47,10 @@ std::string restartSkipReason(std::uint32_t error, std::string_view systemText) 
     constexpr std::uint32_t inWow64 = 0xE0000235;     // ERROR_IN_WOW64, SetupAPI's
     constexpr std::uint32_t requiresElevation = 740;  // ERROR_ELEVATION_REQUIRED
     if (error == inWow64) {
-        return "a 32-bit program cannot restart devices on 64-bit Windows";
+        return "32-bit program, 64-bit Windows";
     }
     if (error == accessDenied || error == requiresElevation) {
-        return "restarting a device needs administrator rights";
+        return "no administrator rights";
     }
     return std::string(systemText);
 }

@@ -41,7 +41,8 @@ public:
 };
 
 // Why the installer refused a restart, for the pane: the two refusals every
-// operator meets in words, any other as `systemText`.
+// operator meets in words short enough for the pane's 57 columns after
+// "device restart skipped: ", any other as `systemText`.
 [[nodiscard]] std::string restartSkipReason(std::uint32_t error, std::string_view systemText);
 
 class InstallerPortFinder : public PortFinder {

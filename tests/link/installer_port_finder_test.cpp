@@ -126,9 +126,9 @@ TEST(InstallerPortFinder, ARefusedRestartOfThePortTakenIsNamedAfterTheFoundLine)
     };
     const Case cases[] = {
         {"the taken device's refused",
-         {"", "restarting a device needs administrator rights"},
+         {"", "no administrator rights"},
          "device found on COM3\r\n"
-         "device restart skipped: restarting a device needs administrator rights\r\n"},
+         "device restart skipped: no administrator rights\r\n"},
         {"only an earlier device's refused", {"refused"}, "device found on COM3\r\n"},
         {"all done", {}, "device found on COM3\r\n"},
     };
@@ -147,9 +147,9 @@ TEST(InstallerPortFinder, TheInstallersRefusalsReadAsTheirCauses) {
         std::string reason;
     };
     const Case cases[] = {
-        {0xE0000235, "a 32-bit program cannot restart devices on 64-bit Windows"},  // in WOW64
-        {5, "restarting a device needs administrator rights"},                      // access denied
-        {740, "restarting a device needs administrator rights"},      // elevation required
+        {0xE0000235, "32-bit program, 64-bit Windows"},               // in WOW64
+        {5, "no administrator rights"},                               // access denied
+        {740, "no administrator rights"},                             // elevation required
         {0xE000020E, "SetupDiCallClassInstaller: error 0xE000020E"},  // any other: as given
     };
     for (const Case& c : cases) {
@@ -191,10 +191,10 @@ TEST(InstalledPortList, ListsTheSerialMapsNamesOnceInNaturalOrderWithTheirDevice
                         {"USB\\VID_12&PID_34", "COM5"},             // digits too few to be an id
                         {"LPTENUM\\MICROSOFTRAWPORT958A", "LPT1"},  // a printer port
                         {modemId, "COM11"}},                        // its driver never started
-                       {"COM1", "com10", "COM40", "COM2", "", "COM9", "COM5", "COM10"}),
+                       {"COM1", "COM10", "COM40", "COM2", "", "COM9", "COM5", "com10"}),
                 ElementsAre(Listed{"COM1", "", "", false}, Listed{"COM2", "", "", false},
                             Listed{"COM5", "", "", false}, Listed{"COM9", "0403", "6001", false},
-                            Listed{"com10", "1fc9", "2909", true},  // spelled as the map has it
+                            Listed{"COM10", "1fc9", "2909", true},  // once, as first spelled
                             Listed{"COM40", "", "", false}));
     EXPECT_THAT(listed({{modemId, "COM3"}}, {}), IsEmpty());
     EXPECT_THAT(listed({}, {}), IsEmpty());

@@ -72,7 +72,7 @@ TEST(Win32PortFinder, FindsARegisteredModemAndNamesItsPortInThePane) {
     const std::string rest = text.substr(std::string("device found on COM83\r\n").size());
     if (!rest.empty()) {
         EXPECT_THAT(rest, StartsWith("device restart skipped: "));
-        EXPECT_EQ(std::count(rest.begin(), rest.end(), '\n'), 1);
+        EXPECT_THAT(rest, HasSubstr("error ")) << "the refusal's number is kept";
     }
 }
 

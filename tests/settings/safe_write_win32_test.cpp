@@ -194,7 +194,8 @@ TEST(SafeWriteWindows, ATargetNearMaxPathIsWrittenAndReplaced) {
     TempDir dir;
     std::wstring root = dir.path().wstring();
     std::replace(root.begin(), root.end(), L'/', L'\\');  // the long form takes no other
-    const std::size_t folderLength = 250 - root.size() - std::wstring(L"\\a.cfg").size();
+    // root \ folder \ a.cfg
+    const std::size_t folderLength = 250 - root.size() - 1 - std::wstring(L"\\a.cfg").size();
     ASSERT_LT(folderLength, 255u);
     const std::wstring folder = root + L"\\" + std::wstring(folderLength, L'd');
     ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr));
