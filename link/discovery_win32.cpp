@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "link/installer_port_finder.h"
-#include "link/utf8_win32.h"
+#include "platform/system_error_win32.h"
+#include "platform/utf8_win32.h"
 
 namespace modem {
 
@@ -67,9 +68,9 @@ public:
         return ports;
     }
 
-    void restart(std::size_t index, std::string_view name) override {
+    RestartResult restart(std::size_t index, std::string_view name) override {
         if (index >= m_devices.size()) {
-            return;
+            return {"no such device in the list"};
         }
         SP_PROPCHANGE_PARAMS params{};
         params.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
@@ -78,13 +79,19 @@ public:
         params.Scope = DICS_FLAG_CONFIGSPECIFIC;
         params.HwProfile = 0;
         SP_DEVINFO_DATA& device = m_devices[index];
-        // Needs administrator rights; without them the port is opened as it is.
         if (!SetupDiSetClassInstallParamsW(m_list, &device, &params.ClassInstallHeader,
-                                           sizeof params) ||
-            !SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, m_list, &device)) {
-            return;
+                                           sizeof params)) {
+            const DWORD error = GetLastError();
+            return {restartSkipReason(error, errorText("SetupDiSetClassInstallParams", error))};
+        }
+        // Refused without administrator rights, and always to a 32-bit program
+        // on 64-bit Windows; the port is then opened as it is.
+        if (!SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, m_list, &device)) {
+            const DWORD error = GetLastError();
+            return {restartSkipReason(error, errorText("SetupDiCallClassInstaller", error))};
         }
         waitForPort(name);
+        return {};
     }
 
 private:

@@ -103,16 +103,36 @@ std::vector<ModemPort> installedModems(const std::vector<InstalledPort>& install
 InstallerPortFinder::InstallerPortFinder(std::unique_ptr<DeviceInstaller> installer)
     : m_installer(std::move(installer)) {}
 
+std::string restartSkipReason(std::uint32_t error, std::string_view systemText) {
+    constexpr std::uint32_t accessDenied = 5;         // ERROR_ACCESS_DENIED
+    constexpr std::uint32_t inWow64 = 0xE0000235;     // ERROR_IN_WOW64, SetupAPI's
+    constexpr std::uint32_t requiresElevation = 740;  // ERROR_ELEVATION_REQUIRED
+    if (error == inWow64) {
+        return "32-bit program, 64-bit Windows";
+    }
+    if (error == accessDenied || error == requiresElevation) {
+        return "no administrator rights";
+    }
+    return std::string(systemText);
+}
+
 std::string InstallerPortFinder::findModemPort(TerminalPane& pane) {
+    RestartResult restart;  // of the device taken: the last match
     const std::vector<InstalledPort> ports = m_installer->presentPorts();
     for (std::size_t i = 0; i < ports.size(); ++i) {
         if (isModem(ports[i])) {
-            m_installer->restart(i, *ports[i].portName);
+            restart = m_installer->restart(i, *ports[i].portName);
         }
     }
     const std::vector<ModemPort> found = installedModems(ports);
     logFoundModems(pane, found);
-    return found.empty() ? std::string() : found.back().name.substr(0, maxPortNameLength);
+    if (found.empty()) {
+        return {};
+    }
+    if (!restart.restarted()) {
+        pane.logLine("device restart skipped: " + restart.skippedBecause);
+    }
+    return found.back().name.substr(0, maxPortNameLength);
 }
 
 std::vector<PortInfo> installedPortList(const std::vector<InstalledPort>& installed,
@@ -122,28 +142,6 @@ std::vector<PortInfo> installedPortList(const std::vector<InstalledPort>& instal
         return std::any_of(ports.begin(), ports.end(),
                            [name](const PortInfo& p) { return equalsIgnoringCase(p.name, name); });
     };
-    for (const InstalledPort& port : installed) {
-        if (!port.portName || port.portName->empty() || listed(*port.portName)) {
-            continue;
-        }
-        PortInfo info;
-        info.name = *port.portName;
-        info.path = *port.portName;
-        constexpr std::string_view usb = "USB\\";
-        if (port.hardwareId.size() >= usb.size() &&
-            equalsIgnoringCase(std::string_view(port.hardwareId).substr(0, usb.size()), usb)) {
-            const auto vendor = hexField(port.hardwareId, usb.size(), "VID_");
-            const auto product = hexField(port.hardwareId, usb.size() + 8, "&PID_");
-            if (vendor && product) {
-                info.usbVendor = *vendor;
-                info.usbProduct = *product;
-            }
-        }
-        info.matchesModem = matchesModemIdentity(port.hardwareId);
-        info.serial = usbSerialNumber(port.instanceId, port.parentInstanceId);
-        info.place = printableDeviceText(port.location);
-        ports.push_back(std::move(info));
-    }
     for (const std::string& name : mappedNames) {
         if (name.empty() || listed(name)) {
             continue;
@@ -151,6 +149,26 @@ std::vector<PortInfo> installedPortList(const std::vector<InstalledPort>& instal
         PortInfo info;
         info.name = name;
         info.path = name;
+        const auto device =
+            std::find_if(installed.begin(), installed.end(), [&name](const InstalledPort& p) {
+                return p.portName && equalsIgnoringCase(*p.portName, name);
+            });
+        if (device != installed.end()) {
+            const std::string& id = device->hardwareId;
+            constexpr std::string_view usb = "USB\\";
+            if (id.size() >= usb.size() &&
+                equalsIgnoringCase(std::string_view(id).substr(0, usb.size()), usb)) {
+                const auto vendor = hexField(id, usb.size(), "VID_");
+                const auto product = hexField(id, usb.size() + 8, "&PID_");
+                if (vendor && product) {
+                    info.usbVendor = *vendor;
+                    info.usbProduct = *product;
+                }
+            }
+            info.matchesModem = matchesModemIdentity(id);
+            info.serial = usbSerialNumber(device->instanceId, device->parentInstanceId);
+            info.place = printableDeviceText(device->location);
+        }
         ports.push_back(std::move(info));
     }
     std::sort(ports.begin(), ports.end(),

@@ -7,6 +7,7 @@
 // interface: SetupAPI on Windows, a fake in tests.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,15 +39,26 @@ struct InstalledPort {
 // the modem's and a port name to open.
 [[nodiscard]] std::vector<ModemPort> installedModems(const std::vector<InstalledPort>& installed);
 
+// What became of a device's restart.
+struct RestartResult {
+    std::string skippedBecause;  // empty once the device was restarted
+    [[nodiscard]] bool restarted() const { return skippedBecause.empty(); }
+};
+
 class DeviceInstaller {
 public:
     virtual ~DeviceInstaller() = default;
     // The present devices of the Ports class, in the installer's order.
     [[nodiscard]] virtual std::vector<InstalledPort> presentPorts() = 0;
     // Stops and starts again device `index` of the last listing, then waits a
-    // while for `portName` to come back. A failed restart goes unnoticed.
-    virtual void restart(std::size_t index, std::string_view portName) = 0;
+    // while for `portName` to come back.
+    [[nodiscard]] virtual RestartResult restart(std::size_t index, std::string_view portName) = 0;
 };
+
+// Why the installer refused a restart, for the pane: the two refusals every
+// operator meets in words short enough for the pane's 57 columns after
+// "device restart skipped: ", any other as `systemText`.
+[[nodiscard]] std::string restartSkipReason(std::uint32_t error, std::string_view systemText);
 
 class InstallerPortFinder : public PortFinder {
 public:
@@ -54,17 +66,20 @@ public:
 
     // Restarts every match; the last in the installer's order wins, its name
     // cut to 15 characters. Logs as logFoundModems() does and returns the
-    // port name ("COM5"), empty when none was found.
+    // port name ("COM5"), empty when none was found. When the installer would
+    // not restart the device taken, a further line says so and why: the port
+    // is opened as it is.
     [[nodiscard]] std::string findModemPort(TerminalPane& pane) override;
 
 private:
     std::unique_ptr<DeviceInstaller> m_installer;
 };
 
-// The port list: every installed port that has a name, then the names of
-// `mappedNames` (the system's serial map, which also holds ports no installer
-// lists) not seen yet; in natural name order. USB vendor and product come from
-// a hardware identifier that starts "USB\VID_xxxx&PID_xxxx".
+// The port list: the names of `mappedNames`, the system's serial map, which
+// holds every serial port whose driver has started (the Ports class also holds
+// printer ports, and ports that cannot be opened), once each in natural name
+// order. USB vendor and product come from the installed port of the same name,
+// when its hardware identifier starts "USB\VID_xxxx&PID_xxxx".
 [[nodiscard]] std::vector<PortInfo> installedPortList(const std::vector<InstalledPort>& installed,
                                                       const std::vector<std::string>& mappedNames);
 

@@ -1,6 +1,6 @@
 // The device installer's walk, on a fake installer: which devices match, that
-// every match is restarted, that the last one wins, and the port list that
-// adds the system's serial map.
+// every match is restarted, that the last one wins, what the pane says of a
+// refused restart, and the port list built on the system's serial map.
 
 #include "link/installer_port_finder.h"
 
@@ -23,16 +23,20 @@ struct Restart {
 
 class FakeInstaller : public DeviceInstaller {
 public:
-    FakeInstaller(std::vector<InstalledPort> ports, std::vector<Restart>& restarts)
-        : m_ports(std::move(ports)), m_restarts(restarts) {}
+    FakeInstaller(std::vector<InstalledPort> ports, std::vector<Restart>& restarts,
+                  std::vector<std::string> refusals)
+        : m_ports(std::move(ports)), m_restarts(restarts), m_refusals(std::move(refusals)) {}
     std::vector<InstalledPort> presentPorts() override { return m_ports; }
-    void restart(std::size_t index, std::string_view port) override {
+    RestartResult restart(std::size_t index, std::string_view port) override {
         m_restarts.push_back({index, std::string(port)});
+        const std::size_t n = m_restarts.size() - 1;
+        return {n < m_refusals.size() ? m_refusals[n] : std::string()};
     }
 
 private:
     std::vector<InstalledPort> m_ports;
     std::vector<Restart>& m_restarts;
+    std::vector<std::string> m_refusals;  // why the n-th restart is refused; empty: done
 };
 
 struct FindOutcome {
@@ -41,9 +45,10 @@ struct FindOutcome {
     std::vector<Restart> restarts;
 };
 
-FindOutcome find(std::vector<InstalledPort> ports) {
+FindOutcome find(std::vector<InstalledPort> ports, std::vector<std::string> refusals = {}) {
     FindOutcome out;
-    InstallerPortFinder finder(std::make_unique<FakeInstaller>(std::move(ports), out.restarts));
+    InstallerPortFinder finder(
+        std::make_unique<FakeInstaller>(std::move(ports), out.restarts, std::move(refusals)));
     TerminalPane pane;
     out.port = finder.findModemPort(pane);
     out.pane = pane.snapshot();
@@ -111,6 +116,47 @@ TEST(InstallerPortFinder, PortNameIsCutTo15Characters) {
     EXPECT_EQ(out.pane, "device found on COM123456789012\r\n");
     // The restart waits for the whole name to come back.
     EXPECT_THAT(out.restarts, ElementsAre(Restart{0, "COM1234567890123456"}));
+}
+
+TEST(InstallerPortFinder, ARefusedRestartOfThePortTakenIsNamedAfterTheFoundLine) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> refusals;  // per restart, in list order
+        std::string pane;
+    };
+    const Case cases[] = {
+        {"the taken device's refused",
+         {"", "no administrator rights"},
+         "device found on COM3\r\n"
+         "device restart skipped: no administrator rights\r\n"},
+        {"only an earlier device's refused", {"refused"}, "device found on COM3\r\n"},
+        {"all done", {}, "device found on COM3\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto out = find({{modemId, "COM12"}, {modemId, "COM3"}}, c.refusals);
+        EXPECT_EQ(out.port, "COM3");  // opened as it is
+        EXPECT_EQ(out.pane, c.pane);
+        EXPECT_EQ(out.restarts.size(), 2u);
+    }
+}
+
+TEST(InstallerPortFinder, TheInstallersRefusalsReadAsTheirCauses) {
+    struct Case {
+        std::uint32_t error;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {0xE0000235, "32-bit program, 64-bit Windows"},               // in WOW64
+        {5, "no administrator rights"},                               // access denied
+        {740, "no administrator rights"},                             // elevation required
+        {0xE000020E, "SetupDiCallClassInstaller: error 0xE000020E"},  // any other: as given
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        EXPECT_EQ(restartSkipReason(c.error, "SetupDiCallClassInstaller: error 0xE000020E"),
+                  c.reason);
+    }
 }
 
 TEST(InstallerPortFinder, NoDevicesLogsNoDeviceFound) {
@@ -219,17 +265,20 @@ std::vector<Listed> listed(const std::vector<InstalledPort>& installed,
     return out;
 }
 
-TEST(InstalledPortList, JoinsInstalledAndMappedPortsInNaturalOrderOnce) {
+TEST(InstalledPortList, ListsTheSerialMapsNamesOnceInNaturalOrderWithTheirDevicesDetails) {
     EXPECT_THAT(listed({{modemId, "COM10"},
                         {"ACPI\\PNP0501", "COM1"},
                         {"usb\\vid_0403&pid_6001", "COM9"},
-                        {modemId, std::nullopt},  // no name: nothing to open
-                        {"USB\\VID_12&PID_34", "COM5"}},
-                       {"COM1", "com10", "COM40", "COM2", ""}),
+                        {modemId, std::nullopt},                    // no name: nothing to open
+                        {"USB\\VID_12&PID_34", "COM5"},             // digits too few to be an id
+                        {"LPTENUM\\MICROSOFTRAWPORT958A", "LPT1"},  // a printer port
+                        {modemId, "COM11"}},                        // its driver never started
+                       {"COM1", "COM10", "COM40", "COM2", "", "COM9", "COM5", "com10"}),
                 ElementsAre(Listed{"COM1", "", "", false}, Listed{"COM2", "", "", false},
-                            Listed{"COM5", "", "", false},  // digits too few to be an id
-                            Listed{"COM9", "0403", "6001", false},
-                            Listed{"COM10", "1fc9", "2909", true}, Listed{"COM40", "", "", false}));
+                            Listed{"COM5", "", "", false}, Listed{"COM9", "0403", "6001", false},
+                            Listed{"COM10", "1fc9", "2909", true},  // once, as first spelled
+                            Listed{"COM40", "", "", false}));
+    EXPECT_THAT(listed({{modemId, "COM3"}}, {}), IsEmpty());
     EXPECT_THAT(listed({}, {}), IsEmpty());
 }
 
