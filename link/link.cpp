@@ -71,6 +71,9 @@ void Link::connect() {
         m_ctx.messages.show(cannotConnectMessage(m_lastError), "Error");
         return;
     }
+    if (m_ctx.traffic != nullptr) {
+        port->setNotes([tap = m_ctx.traffic](std::string_view note) { tap->status(note); });
+    }
     const OpenResult opened = port->open(path);
     m_lastError = opened.reason;
     if (opened.status == OpenStatus::CannotOpen) {
