@@ -21,6 +21,7 @@
 #include <string>
 #include <system_error>
 
+#include "settings/mset_fields.h"
 #include "settings/settings_file.h"
 #include "sim/modem_simulator.h"
 #include "traffic/traffic_log.h"
@@ -195,12 +196,45 @@ bool loadProfile(const std::optional<std::string>& file, modem::Mset& target, st
     return true;
 }
 
+struct FieldPlace {
+    std::size_t offset = 0;  // bytes, within the image
+    std::size_t width = 0;   // bytes
+};
+
+// A field named as modemctl names it ("WT", "CH[3].THR" with rows from 0).
+std::optional<FieldPlace> findField(std::string_view name) {
+    for (const modem::FieldInfo& f : modem::scalarFields) {
+        if (name == f.name) {
+            return FieldPlace{f.offset, f.width};
+        }
+    }
+    for (std::size_t row = 0; row < modem::channelCount; ++row) {
+        for (const modem::FieldInfo& f : modem::channelFields) {
+            if (name == "CH[" + std::to_string(row) + "]." + std::string(f.name)) {
+                return FieldPlace{modem::offsets::CH + row * modem::offsets::channelSize + f.offset,
+                                  f.width};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// A modem that does not keep what it was sent: the field takes one more than
+// the uploaded value (wrapping within its width).
+void spoilField(modem::ModemSimulator& sim, FieldPlace place) {
+    modem::MsetImage image = modem::toImage(sim.current());
+    modem::writeField(image, place.offset, place.width,
+                      modem::readField(image, place.offset, place.width) + 1);
+    sim.setCurrent(modem::fromImage(image));
+}
+
 struct Options {
     std::optional<std::string> link;
     unsigned baud = 9600;
     std::optional<std::string> profile0;
     std::optional<std::string> profile1;
     std::optional<std::string> log;
+    std::optional<FieldPlace> spoiledField;  // hidden --spoil-upload, for tests
 };
 
 int serve(const Options& options) {
@@ -318,7 +352,11 @@ int serve(const Options& options) {
             if (n > 0) {
                 const std::string_view received(buf, static_cast<std::size_t>(n));
                 record(modem::TrafficDirection::ToModem, received);
+                const auto uploads = sim.uploadCount();
                 out.queue(sim.receive(received));
+                if (options.spoiledField && sim.uploadCount() != uploads) {
+                    spoilField(sim, *options.spoiledField);
+                }
             }
         }
 
@@ -354,7 +392,20 @@ int main(int argc, char** argv) {
     app.add_option("--profile1", options.profile1, "Settings file for stored profile 1")
         ->check(CLI::ExistingFile);
     app.add_option("--log", options.log, "Record both directions with timestamps");
+    app.add_option_function<std::string>(
+           "--spoil-upload",
+           [&options](const std::string& name) { options.spoiledField = findField(name); },
+           "Keep FIELD one more than uploaded (a modem that stores something else)")
+        ->check([](const std::string& name) {
+            return findField(name) ? std::string() : "no field " + name;
+        })
+        ->group("");
     app.set_version_flag("--version", std::string("modem-sim ") + modem::versionText());
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help and --version succeed; every usage error is status 2, as modemctl's.
+        return app.exit(e) == 0 ? 0 : 2;
+    }
     return serve(options);
 }
