@@ -1,7 +1,8 @@
 #pragma once
 
-// Pieces every modemctl subcommand shares: reading a settings file, and
-// printing an image as JSON or writing it safely to a file.
+// Pieces every modemctl subcommand shares: reading its inputs (a file, or
+// standard input for "-"), printing an image as JSON or writing it safely to a
+// file, and making sure that what was printed reached standard output.
 
 #include <filesystem>
 #include <optional>
@@ -9,24 +10,48 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "protocol/report_parser.h"
 #include "settings/mset.h"
 
 namespace modem::cli {
 
-// Loads a ".cfg" file into `mset`. On failure prints one line on `io.err` and
-// returns false; `mset` is unchanged.
-[[nodiscard]] bool readSettingsInput(const std::filesystem::path& path, Mset& mset, Streams io);
+// The name that stands for standard input or standard output.
+inline constexpr std::string_view standardStreamName = "-";
+
+// The whole content of the file `name`, or of standard input for "-". On
+// failure (missing, a folder, unreadable) prints one line on `io.err` and
+// returns nothing.
+[[nodiscard]] std::optional<std::string> readInput(const std::string& name, Streams io);
+
+// Loads a ".cfg" file (or one from standard input) into `mset`. On failure
+// prints one line on `io.err` and returns false; `mset` is unchanged.
+[[nodiscard]] bool readSettingsInput(const std::string& name, Mset& mset, Streams io);
+
+// The same on bytes already read; `name` is for the message.
+[[nodiscard]] bool settingsFromBytes(const std::string& name, std::string_view bytes, Mset& mset,
+                                     Streams io);
 
 // Reads a JSON file as export prints it into `mset`. On failure (cannot open,
 // not JSON, a field missing or out of range) prints one line on `io.err` and
 // returns false; `mset` is unchanged.
-[[nodiscard]] bool readJsonSettingsInput(const std::filesystem::path& path, Mset& mset, Streams io);
+[[nodiscard]] bool readJsonSettingsInput(const std::string& name, Mset& mset, Streams io);
+// The same on text already read.
+[[nodiscard]] bool jsonSettingsFromText(const std::string& name, const std::string& text,
+                                        Mset& mset, Streams io);
 
-// Writes `mset` as a ".cfg" file at `outPath` (replacing it safely), or prints
-// its JSON on `io.out` when no path is given. Returns the exit status.
+// Writes `mset` as a ".cfg" file at `outPath` (replacing it safely), as the
+// file's 1024 bytes on standard output for "-", or prints its JSON on `io.out`
+// when no path is given. Returns the exit status.
 [[nodiscard]] int writeSettingsOutput(const Mset& mset,
                                       const std::optional<std::filesystem::path>& outPath,
                                       Streams io);
+
+// Flushes `io.out` and says whether all that was printed reached it. When not
+// (a full disk, a reader that went away) prints one line on `io.err`.
+[[nodiscard]] bool outputWritten(Streams io);
+
+// What is wrong with a report that is not Complete, for a failure line.
+[[nodiscard]] std::string_view reportProblem(ReportState state);
 
 // A code page 1251 text with CR LF line ends (the pane's, the form's) as UTF-8
 // with the terminal's LF line ends.

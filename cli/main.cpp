@@ -5,7 +5,5 @@
 
 int main(int argc, char** argv) {
     const modem::cli::StandardStreams streams;
-    const int status = modem::cli::runModemctl(argc, argv, std::cout, std::cerr);
-    std::cout.flush();
-    return status;
+    return modem::cli::runModemctl(argc, argv, std::cout, std::cerr);
 }

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "link/terminal_pane.h"
 #include "protocol/commands.h"
@@ -18,6 +19,7 @@
 #include "protocol/upload.h"
 #include "settings/settings_file.h"
 #include "sim/modem_simulator.h"
+#include "support/child_program_posix.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -177,6 +179,32 @@ TEST(ModemSimProgram, StartsWithProfilesFromFilesAndLogsBothDirections) {
 
 TEST(ModemSimProgram, RefusesAProfileFileItCannotRead) {
     EXPECT_THROW(test::SimProcess({"--profile0", "/nonexistent/p0.cfg"}), std::runtime_error);
+}
+
+TEST(ModemSimProgram, UsageErrorsExitTwoAsModemctlsDo) {
+    test::TempDir dir;
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+    };
+    const std::vector<Case> cases{
+        {{"--bogus"}, 2},
+        {{"--baud", "fast"}, 2},
+        {{"--profile0", (dir / "missing.cfg").string()}, 2},
+        {{"--spoil-upload", "NOSUCH"}, 2},
+        {{"extra"}, 2},
+        {{"--help"}, 0},
+        {{"--version"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.front());
+        std::vector<std::string> argv{test::SimProcess::executable()};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        test::ChildProgram sim(argv, test::ChildOutput::Collected);
+        const test::ChildResult r = sim.finish();
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.err.empty(), c.status == 0) << r.err;
+    }
 }
 
 }  // namespace
