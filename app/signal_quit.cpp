@@ -45,7 +45,11 @@ SignalQuit::SignalQuit() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < std::size(quitSignals); ++i) {
-        ::sigaction(quitSignals[i], &action, &g_previous[i]);
+        ::sigaction(quitSignals[i], nullptr, &g_previous[i]);
+        // An ignored signal stays ignored (SIGINT of a background job, SIGHUP under nohup).
+        if (g_previous[i].sa_handler != SIG_IGN) {
+            ::sigaction(quitSignals[i], &action, nullptr);
+        }
     }
 }
 

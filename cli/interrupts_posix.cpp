@@ -67,7 +67,12 @@ void startCatching() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < std::size(caughtSignals); ++i) {
-        ::sigaction(caughtSignals[i], &action, &g_previous[i]);
+        ::sigaction(caughtSignals[i], nullptr, &g_previous[i]);
+        // An ignored signal stays ignored: a shell starts background jobs so,
+        // that Ctrl+C at the terminal leaves them alone.
+        if (g_previous[i].sa_handler != SIG_IGN) {
+            ::sigaction(caughtSignals[i], &action, nullptr);
+        }
     }
 }
 

@@ -200,14 +200,24 @@ TEST(OnlineFailures, APortThatCannotBeUsedGivesExit1AndOneLineNamingIt) {
     }
 }
 
-TEST(OnlineFailures, ASilentModemGivesNoReportAndExit1) {
-    FakeModem modem(FakeModem::Mode::Silent);
-    const test::CliRun r = modemctl({"read", "--port", modem.path()});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_THAT(r.out, IsEmpty());
-    EXPECT_THAT(r.err, HasSubstr("no settings report"));
-    // The read command did go out after the connect's "+cfge\r".
-    EXPECT_GE(modem.bytesReceived(), 12U);
+TEST(OnlineFailures, ASilentModemIsAFailureWithItsReason) {
+    TempDir dir;
+    const std::string cfg = (dir / "in.cfg").string();
+    ASSERT_TRUE(saveSettingsFile(cfg, defaultSettings()).ok);
+    for (const auto& [args, line] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"read"}, "no settings report"},
+             {{"send", "vers", "--wait", "300"}, "no answer from the modem within 300 ms\n"},
+             {{"write", cfg}, "verify: no settings report (no line starts with \"Modem\")\n"}}) {
+        FakeModem modem(FakeModem::Mode::Silent);
+        auto withPort = args;
+        withPort.insert(withPort.end(), {"--port", modem.path()});
+        const test::CliRun r = modemctl(withPort);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_THAT(r.out, IsEmpty());
+        EXPECT_THAT(r.err, HasSubstr("modemctl: " + line));
+        // The command did go out after the connect's "+cfge\r".
+        EXPECT_GE(modem.bytesReceived(), 12U);
+    }
 }
 
 TEST(OnlineFailures, VerifyListsEveryFieldTheModemDidNotTake) {
@@ -252,152 +262,90 @@ TEST(OnlineFailures, AModemThatHangsUpAfterTheConnectFailsWithOneLine) {
     }
 }
 
-// modem-sim at the modem's own pace, 9600 bit/s, with its traffic log: what it
-// received is what reached the modem.
+// modem-sim at 9600 bit/s with its traffic log: what it received reached the modem.
 class PacedSim : public ::testing::Test {
 protected:
-    void startSim(std::vector<std::string> extra = {}) {
+    test::CliRun write(std::vector<std::string> simOptions, const Mset& m,
+                       std::vector<std::string> options) {
         std::filesystem::remove(m_log);
-        extra.insert(extra.end(), {"--log", m_log.string()});
-        m_sim.emplace(std::move(extra));
-    }
-    test::CliRun online(std::vector<std::string> args) {
-        args.insert(args.end(), {"--port", m_sim->path()});
-        return modemctl(std::move(args));
-    }
-    // What the simulator received, once the session's "+cfgd\r" is in.
-    std::string received() {
-        EXPECT_TRUE(test::simHasReceived(m_log, "+cfgd\r"));
-        return test::receivedBySim(m_log);
-    }
-    std::string saved(const Mset& m, const std::string& name) {
-        const auto path = m_dir / name;
-        EXPECT_TRUE(saveSettingsFile(path, m).ok);
-        return path.string();
+        simOptions.insert(simOptions.end(), {"--log", m_log.string()});
+        m_sim.emplace(std::move(simOptions));
+        EXPECT_TRUE(saveSettingsFile(m_file, m).ok);
+        options.insert(options.begin(), {"write", m_file});
+        options.insert(options.end(), {"--port", m_sim->path()});
+        return modemctl(options);
     }
 
     TempDir m_dir;
+    std::string m_file = (m_dir / "in.cfg").string();
     std::filesystem::path m_log = m_dir / "sim.log";
     std::optional<SimProcess> m_sim;
 };
 
 TEST_F(PacedSim, WriteReadsBackAndStoresOnlyWhatTheModemHolds) {
-    const std::string site = saved(siteSettings(), "site.cfg");
     struct Case {
-        const char* name;
         std::vector<std::string> simOptions;
         std::vector<std::string> writeOptions;
-        int status;
-        std::string errLine;  // a whole line of standard error; empty: none at all
-        bool readBack;        // "+view\r" went out after the upload
-        bool stored;          // "+sav1\r" went out
+        std::string err;  // all of standard error
+        bool readBack;    // "+view\r" after the upload
+        bool stored;      // "+sav1\r"
     };
+    const std::string noStore =
+        "modemctl: profile 1 not stored: the modem does not hold the "
+        "settings sent\n";
     const std::vector<Case> cases{
-        {"verified and stored", {}, {"--store", "1"}, 0, "", true, true},
-        {"--verify as before", {}, {"--verify"}, 0, "", true, false},
-        {"a field the modem did not keep",
-         {"--spoil-upload", "WT"},
+        {{}, {"--store", "1"}, "", true, true},
+        {{}, {"--verify"}, "", true, false},
+        {{"--spoil-upload", "WT"},
          {"--store", "1"},
-         1,
-         "modemctl: verify: WT: sent 400, the modem holds 401",
+         "modemctl: verify: WT: sent 400, the modem holds 401\n" + noStore,
          true,
          false},
-        {"a channel the modem did not keep",
-         {"--spoil-upload", "CH[4].RXF"},
+        {{"--spoil-upload", "CH[4].RXF"},
          {},
-         1,
          "modemctl: verify: CH[4]: sent 05-r156.125-t155.100s0500pHi, the modem holds "
-         "05-r156.126-t155.100s0500pHi",
+         "05-r156.126-t155.100s0500pHi\n",
          true,
          false},
-        {"unverified: stored after the upload",
-         {"--spoil-upload", "WT"},
-         {"--no-verify", "--store", "1"},
-         0,
-         "",
-         false,
-         true},
+        {{"--spoil-upload", "WT"}, {"--no-verify", "--store", "1"}, "", false, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        startSim(c.simOptions);
-        std::vector<std::string> args{"write", site};
-        args.insert(args.end(), c.writeOptions.begin(), c.writeOptions.end());
-        const test::CliRun r = online(args);
-        EXPECT_EQ(r.status, c.status) << r.err;
-        EXPECT_THAT(r.out, IsEmpty());
-        if (c.errLine.empty()) {
-            EXPECT_THAT(r.err, IsEmpty());
-        } else {
-            EXPECT_THAT(r.err, HasSubstr(c.errLine + "\n"));
-        }
-        const std::string sent = received();
+        SCOPED_TRACE(c.simOptions.empty() ? "" : c.simOptions.back());
+        const test::CliRun r = write(c.simOptions, siteSettings(), c.writeOptions);
+        EXPECT_EQ(r.status, c.err.empty() ? 0 : 1);
+        EXPECT_EQ(r.err, c.err);
+        ASSERT_TRUE(test::simHasReceived(m_log, "+cfgd\r"));
+        const std::string sent = test::receivedBySim(m_log);
         const auto upload = sent.find("+cfwr\r");
-        ASSERT_NE(upload, std::string::npos) << sent;
-        EXPECT_EQ(sent.find("+view\r", upload) != std::string::npos, c.readBack) << sent;
+        const auto view = sent.find("+view\r", upload);
+        EXPECT_EQ(view != std::string::npos, c.readBack) << sent;
         EXPECT_EQ(sent.find("+sav1\r") != std::string::npos, c.stored) << sent;
-        if (c.readBack && c.stored) {
-            EXPECT_LT(sent.find("+view\r", upload), sent.find("+sav1\r")) << sent;
-        }
+        EXPECT_TRUE(!c.readBack || !c.stored || view < sent.find("+sav1\r")) << sent;
     }
 }
 
 TEST_F(PacedSim, WriteRefusesAnImageWithProblemsWithoutConnecting) {
-    startSim();
-    struct Case {
-        const char* name;
-        void (*spoil)(Mset&);
+    const std::vector<void (*)(Mset&)> spoils{
+        [](Mset& m) { m.WT = 1500; },
+        [](Mset& m) { m.CH[3].RXF = 1464683420; },  // beyond the channel notation
+        [](Mset& m) { m.IDRX2 = m.IDTX2; },
+        [](Mset& m) { m.MARK = 0; },
     };
-    const Case cases[] = {
-        {"a waiting time of four digits", [](Mset& m) { m.WT = 1500; }},
-        {"a frequency beyond the notation", [](Mset& m) { m.CH[3].RXF = 1464683420; }},
-        {"the same CAN id both ways", [](Mset& m) { m.IDRX2 = m.IDTX2; }},
-        {"no mark", [](Mset& m) { m.MARK = 0; }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto spoil : spoils) {
         Mset m = defaultSettings();
-        c.spoil(m);
-        const std::string file = saved(m, "bad.cfg");
-        const test::CliRun r = online({"write", file, "--store", "0"});
+        spoil(m);
+        const test::CliRun r = write({}, m, {"--store", "0"});
         EXPECT_EQ(r.status, 1);
-        EXPECT_THAT(r.out, IsEmpty());
-        // Each problem on a line of its own, then the refusal.
-        EXPECT_GE(lineCount(r.err), 2u) << r.err;
-        EXPECT_THAT(r.err, HasSubstr("modemctl: " + file + ": not written: "));
-        EXPECT_THAT(r.err, HasSubstr("--force"));
-    }
-    // Not even the connect went out; the log has the simulator's own lines only.
-    EXPECT_EQ(test::receivedBySim(m_log), "");
-
-    Mset m = defaultSettings();
-    m.WT = 1500;
-    const test::CliRun forced = online({"write", saved(m, "bad.cfg"), "--force"});
-    EXPECT_THAT(forced.err, Not(HasSubstr("not written")));
-    EXPECT_NE(received().find("+cfwr\r"), std::string::npos);
-}
-
-TEST(SilentPort, NothingBehindThePortIsAFailureWithItsReason) {
-    TempDir dir;
-    const std::string cfg = (dir / "in.cfg").string();
-    ASSERT_TRUE(saveSettingsFile(cfg, defaultSettings()).ok);
-    struct Case {
-        std::vector<std::string> args;
-        std::string line;
-    };
-    const std::vector<Case> cases{
-        {{"send", "vers", "--wait", "300"}, "modemctl: no answer from the modem within 300 ms\n"},
-        {{"write", cfg}, "modemctl: verify: no settings report (no line starts with \"Modem\")\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args.front());
-        FakeModem modem(FakeModem::Mode::Silent);
-        auto withPort = c.args;
-        withPort.insert(withPort.end(), {"--port", modem.path()});
-        const test::CliRun r = modemctl(withPort);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_THAT(r.out, IsEmpty());
-        EXPECT_EQ(r.err, c.line);
+        // The problem on a line of its own, then the refusal.
+        EXPECT_EQ(lineCount(r.err), 2u) << r.err;
+        EXPECT_THAT(r.err, HasSubstr("\nmodemctl: " + m_file +
+                                     ": not written: 1 problem (--force "
+                                     "writes the settings anyway)\n"));
+        // Not even the connect went out.
+        EXPECT_EQ(test::receivedBySim(m_log), "");
+        const test::CliRun forced = write({}, m, {"--force", "--no-verify"});
+        EXPECT_EQ(forced.status, 0) << forced.err;
+        EXPECT_TRUE(test::simHasReceived(m_log, "+cfwr\r"));
     }
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 
 // Runs a program as a child process, for what only a process shows: its exit
-// status, a signal sent to it, standard output that cannot be written (a full
-// disk, a reader that went away). Standard error is collected.
+// status, a signal sent to it, standard output that cannot be written.
 
 #include <sys/types.h>
 
@@ -14,37 +13,28 @@
 namespace modem::test {
 
 enum class ChildOutput {
-    Collected,   // a pipe read to its end
+    Discarded,   // /dev/null
     FullDisk,    // /dev/full: every write fails with ENOSPC
-    ClosedPipe,  // a pipe whose read end is closed before the program starts: EPIPE
-};
-
-struct ChildResult {
-    int status = -1;  // exit status; -1 when a signal ended it or it ran past the limit
-    bool timedOut = false;
-    std::string out;  // only with ChildOutput::Collected
-    std::string err;
+    ClosedPipe,  // a pipe whose read end is closed before the start: EPIPE
 };
 
 class ChildProgram {
 public:
-    // Starts `argv` (argv[0] the program's path) with standard input from
-    // `input` (/dev/null when empty).
-    ChildProgram(const std::vector<std::string>& argv, ChildOutput output,
-                 const std::filesystem::path& input = {});
-    // Kills a program still running.
-    ~ChildProgram();
+    // argv[0] is the program's path; standard input is /dev/null, SIGINT and
+    // SIGTERM have their default actions, as for a shell's foreground program.
+    ChildProgram(std::vector<std::string> argv, ChildOutput output);
+    ~ChildProgram();  // kills a program still running
     ChildProgram(const ChildProgram&) = delete;
     ChildProgram& operator=(const ChildProgram&) = delete;
 
     void signal(int number) const;
-    // Waits for the end; past `limit` the program is killed.
-    ChildResult finish(std::chrono::milliseconds limit = std::chrono::seconds(60));
+    // Waits for the end, keeping standard error in `err`; returns the exit
+    // status, -1 when a signal ended it or it ran past `limit` (then killed).
+    int finish(std::string& err, std::chrono::milliseconds limit = std::chrono::seconds(60));
 
 private:
     pid_t m_pid = -1;
-    int m_out = -1;
-    int m_err = -1;
+    int m_err = -1;  // read end of standard error
 };
 
 // What modem-sim received, in order: the bytes of its traffic log's '>' entries.
