@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <istream>
 #include <ostream>
@@ -10,6 +11,7 @@
 #include "cli/mset_json.h"
 #include "settings/mset_fields.h"
 #include "settings/settings_file.h"
+#include "settings/utf8_path.h"
 #include "ui/cp1251.h"
 
 namespace modem::cli {
@@ -49,16 +51,17 @@ ReadOutcome readStream(std::istream& in) {
     return outcome;
 }
 
-ReadOutcome readNamed(const std::string& name, Streams io) {
+ReadOutcome readNamed(std::string_view name, Streams io) {
     if (name == standardStreamName) {
         return readStream(io.in);
     }
+    const std::filesystem::path path = pathFromUtf8(name);
     std::error_code ec;
-    if (std::filesystem::is_directory(name, ec)) {
+    if (std::filesystem::is_directory(path, ec)) {
         return {{}, ReadFailure::CannotOpen, "is a folder"};
     }
     errno = 0;
-    std::ifstream in(name, std::ios::binary);
+    std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) {
         return {{}, ReadFailure::CannotOpen, systemReason(errno)};
     }
@@ -66,8 +69,8 @@ ReadOutcome readNamed(const std::string& name, Streams io) {
 }
 
 // The name as the messages show it.
-std::string shown(const std::string& name) {
-    return name == standardStreamName ? std::string("standard input") : name;
+std::string shown(std::string_view name) {
+    return name == standardStreamName ? std::string("standard input") : std::string(name);
 }
 
 void failureLine(Streams io, const std::string& what, std::string_view reason) {
@@ -102,7 +105,7 @@ void printSettingsJson(const nlohmann::json& j, std::ostream& out) {
 
 }  // namespace
 
-std::optional<std::string> readInput(const std::string& name, Streams io) {
+std::optional<std::string> readInput(std::string_view name, Streams io) {
     ReadOutcome read = readNamed(name, io);
     switch (read.failure) {
         case ReadFailure::None:
@@ -117,7 +120,7 @@ std::optional<std::string> readInput(const std::string& name, Streams io) {
     return std::nullopt;
 }
 
-bool readSettingsInput(const std::string& name, Mset& mset, Streams io) {
+bool readSettingsInput(std::string_view name, Mset& mset, Streams io) {
     // The dialog's own words for the two failures, then the reason.
     const ReadOutcome read = readNamed(name, io);
     if (read.failure == ReadFailure::CannotOpen) {
@@ -131,7 +134,7 @@ bool readSettingsInput(const std::string& name, Mset& mset, Streams io) {
     return settingsFromBytes(name, read.content, mset, io);
 }
 
-bool settingsFromBytes(const std::string& name, std::string_view bytes, Mset& mset, Streams io) {
+bool settingsFromBytes(std::string_view name, std::string_view bytes, Mset& mset, Streams io) {
     // Only a whole image is taken, as the dialog takes it; the rest of the
     // 1024 bytes is not looked at.
     if (bytes.size() < msetsize) {
@@ -147,8 +150,7 @@ bool settingsFromBytes(const std::string& name, std::string_view bytes, Mset& ms
     return true;
 }
 
-bool jsonSettingsFromText(const std::string& name, const std::string& text, Mset& mset,
-                          Streams io) {
+bool jsonSettingsFromText(std::string_view name, const std::string& text, Mset& mset, Streams io) {
     nlohmann::json doc;
     try {
         doc = nlohmann::json::parse(text);
@@ -167,7 +169,7 @@ bool jsonSettingsFromText(const std::string& name, const std::string& text, Mset
     return true;
 }
 
-bool readJsonSettingsInput(const std::string& name, Mset& mset, Streams io) {
+bool readJsonSettingsInput(std::string_view name, Mset& mset, Streams io) {
     const auto text = readInput(name, io);
     return text && jsonSettingsFromText(name, *text, mset, io);
 }
@@ -183,28 +185,43 @@ bool outputWritten(Streams io) {
     return false;
 }
 
-int writeSettingsOutput(const Mset& mset, const std::optional<std::filesystem::path>& outPath,
-                        Streams io) {
+int writeSettingsOutput(const Mset& mset, const std::optional<std::string>& outName, Streams io) {
     errno = 0;
-    if (!outPath) {
+    if (!outName) {
         printSettingsJson(msetToJson(mset), io.out);
         return outputWritten(io) ? 0 : 1;
     }
-    if (outPath->string() == standardStreamName) {
+    if (*outName == standardStreamName) {
         std::string file(settingsFileSize, '\0');
         const MsetImage image = toImage(mset);
         std::copy(image.begin(), image.end(), file.begin());
         io.out.write(file.data(), static_cast<std::streamsize>(file.size()));
         return outputWritten(io) ? 0 : 1;
     }
-    const FileStatus status = saveSettingsFile(*outPath, mset);
+    const FileStatus status = saveSettingsFile(pathFromUtf8(*outName), mset);
     if (!status) {
-        failureLine(io, outPath->string(),
+        failureLine(io, *outName,
                     std::string(status.message) +
                         (status.detail.empty() ? std::string() : ": " + status.detail));
         return 1;
     }
     return 0;
+}
+
+CLI::Validator existingFile() {
+    return CLI::Validator(
+        [](const std::string& name) -> std::string {
+            std::error_code error;
+            const auto status = std::filesystem::status(pathFromUtf8(name), error);
+            if (error || !std::filesystem::exists(status)) {
+                return "File does not exist: " + name;
+            }
+            if (std::filesystem::is_directory(status)) {
+                return "File is actually a directory: " + name;
+            }
+            return {};
+        },
+        "FILE");
 }
 
 std::string_view reportProblem(ReportState state) {

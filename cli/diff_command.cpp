@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "cli/modem_read.h"
 #include "cli/settings_diff.h"
+#include "settings/utf8_path.h"
 
 namespace modem::cli {
 
@@ -44,7 +45,7 @@ bool looksLikeJson(std::string_view text) {
 // A settings file that happens to begin with "{" is still read as one when it
 // is named ".cfg".
 bool readFileInput(const std::string& name, Mset& mset, Streams io) {
-    std::string ext = std::filesystem::path(name).extension().string();
+    std::string ext = pathToUtf8(pathFromUtf8(name).extension());
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (ext == ".cfg") {

@@ -20,6 +20,7 @@ int runModemctl(int argc, const char* const* argv, Streams io) {
     addOfflineCommands(app, chosen, io);
     addReportCommands(app, chosen, io);
     addGlobalLogOption(app);
+    addPortsCommand(app, chosen, io);
     addOnlineCommands(app, chosen, io);
     addDiffCommand(app, chosen, io);
     try {

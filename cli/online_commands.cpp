@@ -1,6 +1,6 @@
 // The subcommands that talk to a live modem, each through one Session.
-// Standard output carries only the data (JSON, the modem's answer, the port
-// list); failures go to standard error.
+// Standard output carries only the data (JSON, the modem's answer); failures
+// go to standard error.
 
 #include <cerrno>
 #include <chrono>
@@ -40,39 +40,13 @@ std::string readCommandFor(std::optional<unsigned> profile) {
     return profile ? cmdViewProfile(*profile) : cmdView();
 }
 
-// ---- ports ----
-
-struct PortsOptions {
-    std::string sysfsRoot{"/sys"};
-};
-
-int runPorts(const PortsOptions& options, Streams io) {
-    const auto ports = listSerialPorts(options.sysfsRoot);
-    if (ports.empty()) {
-        io.err << "modemctl: no serial ports found\n";
-        return 0;
-    }
-    errno = 0;
-    for (const auto& port : ports) {
-        io.out << port.path;
-        if (!port.usbVendor.empty()) {
-            io.out << "  " << port.usbVendor << ':' << port.usbProduct;
-        }
-        if (port.matchesModem) {
-            io.out << "  modem";
-        }
-        io.out << '\n';
-    }
-    return outputWritten(io) ? 0 : 1;
-}
-
 // ---- read ----
 
 struct ReadOptions {
     PortOptions port;
     std::optional<unsigned> profile;
     std::optional<std::string> base;
-    std::optional<std::filesystem::path> output;
+    std::optional<std::string> output;
     bool timing = false;
 };
 
@@ -305,13 +279,6 @@ ModemRead readModemSettings(const PortOptions& port, std::optional<unsigned> pro
 }
 
 void addOnlineCommands(CLI::App& app, Action& chosen, Streams io) {
-    {
-        auto options = std::make_shared<PortsOptions>();
-        auto* cmd = app.add_subcommand("ports", "List serial ports, marking the modem's");
-        cmd->add_option("--sysfs-root", options->sysfsRoot, "Root of the sysfs tree")->group("");
-        cmd->callback(
-            [options, &chosen, io] { chosen = [options, io] { return runPorts(*options, io); }; });
-    }
     {
         auto options = std::make_shared<ReadOptions>();
         auto* cmd = app.add_subcommand("read", "Read the modem's settings report");

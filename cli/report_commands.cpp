@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "link/terminal_pane.h"
 #include "protocol/report_parser.h"
+#include "settings/utf8_path.h"
 #include "sim/modem_simulator.h"
 
 namespace modem::cli {
@@ -46,9 +47,7 @@ int runParseReport(const ParseArgs& args, Streams io) {
         return 1;
     }
     (void)parseReport(report, mset);
-    const std::optional<std::filesystem::path> out =
-        args.output ? std::optional<std::filesystem::path>(*args.output) : std::nullopt;
-    return writeSettingsOutput(mset, out, io);
+    return writeSettingsOutput(mset, args.output, io);
 }
 
 int runReport(const std::string& input, Streams io) {
@@ -74,7 +73,7 @@ void addReportCommands(CLI::App& app, Action& chosen, Streams io) {
         sub->add_flag("--raw", args->raw,
                       "the file holds the bytes as received; run them through a pane first");
         sub->add_option("--base", args->base, "settings file the report is copied onto")
-            ->check(CLI::ExistingFile);
+            ->check(existingFile());
         sub->add_option("-o,--output", args->output,
                         "settings file to write, or - for standard output");
         sub->callback(

@@ -5,6 +5,7 @@
 #include "link/discovery.h"
 #include "link/serial_port.h"
 #include "protocol/report_parser.h"
+#include "settings/utf8_path.h"
 
 namespace modem::cli {
 
@@ -112,7 +113,7 @@ Session::Session(const PortOptions& options, Streams io)
       m_timer(std::make_unique<ClosingTimer>(m_loop.makeTimer())),
       m_interrupts([this] { m_loop.wake(); }) {
     if (!options.log.empty()) {
-        OpenedTrafficLog opened = TrafficLog::open(options.log);
+        OpenedTrafficLog opened = TrafficLog::open(pathFromUtf8(options.log));
         m_log = std::move(opened.log);
         m_logError = std::move(opened.error);
     }

@@ -37,28 +37,82 @@ std::optional<std::string> hexField(std::string_view id, std::size_t at, std::st
     return text;
 }
 
+bool isModem(const InstalledPort& port) {
+    return port.portName && matchesModemIdentity(port.hardwareId);
+}
+
+// The part after the last backslash of a USB device's instance id, if the
+// system did not make it up: generated parts always hold an '&', serial
+// numbers never do.
+std::optional<std::string> ownSerial(std::string_view instanceId) {
+    constexpr std::string_view usb = "USB\\";
+    if (instanceId.size() < usb.size() ||
+        !equalsIgnoringCase(instanceId.substr(0, usb.size()), usb)) {
+        return std::nullopt;  // a built-in port's "ACPI\PNP0501\1" ends in no serial number
+    }
+    const auto slash = instanceId.rfind('\\');
+    if (slash == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto last = instanceId.substr(slash + 1);
+    if (last.empty() || last.find('&') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return printableDeviceText(last);
+}
+
+bool containsIgnoringCase(std::string_view text, std::string_view part) {
+    for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
+        if (equalsIgnoringCase(text.substr(at, part.size()), part)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
+
+std::optional<std::string> usbSerialNumber(std::string_view instanceId,
+                                           std::string_view parentInstanceId) {
+    if (auto serial = ownSerial(instanceId)) {
+        return serial;
+    }
+    const auto slash = instanceId.rfind('\\');
+    const auto hardwarePart = instanceId.substr(0, slash == std::string_view::npos ? 0 : slash);
+    // Only an interface's parent is the same device; any other device's parent
+    // is a hub, whose serial number is not the modem's.
+    if (!containsIgnoringCase(hardwarePart, "&MI_")) {
+        return std::nullopt;
+    }
+    return ownSerial(parentInstanceId);
+}
+
+std::vector<ModemPort> installedModems(const std::vector<InstalledPort>& installed) {
+    std::vector<ModemPort> found;
+    for (const InstalledPort& port : installed) {
+        if (isModem(port)) {
+            found.push_back({.name = *port.portName,
+                             .port = *port.portName,
+                             .serial = usbSerialNumber(port.instanceId, port.parentInstanceId),
+                             .place = printableDeviceText(port.location)});
+        }
+    }
+    return found;
+}
 
 InstallerPortFinder::InstallerPortFinder(std::unique_ptr<DeviceInstaller> installer)
     : m_installer(std::move(installer)) {}
 
 std::string InstallerPortFinder::findModemPort(TerminalPane& pane) {
-    std::string portName;
     const std::vector<InstalledPort> ports = m_installer->presentPorts();
     for (std::size_t i = 0; i < ports.size(); ++i) {
-        const InstalledPort& port = ports[i];
-        if (!port.portName || !matchesModemIdentity(port.hardwareId)) {
-            continue;
+        if (isModem(ports[i])) {
+            m_installer->restart(i, *ports[i].portName);
         }
-        m_installer->restart(i, *port.portName);
-        portName = port.portName->substr(0, maxPortNameLength);
     }
-    if (portName.empty()) {
-        pane.logLine("no device found");
-        return {};
-    }
-    pane.logLine("device found on " + portName);
-    return portName;
+    const std::vector<ModemPort> found = installedModems(ports);
+    logFoundModems(pane, found);
+    return found.empty() ? std::string() : found.back().name.substr(0, maxPortNameLength);
 }
 
 std::vector<PortInfo> installedPortList(const std::vector<InstalledPort>& installed,
@@ -86,6 +140,8 @@ std::vector<PortInfo> installedPortList(const std::vector<InstalledPort>& instal
             }
         }
         info.matchesModem = matchesModemIdentity(port.hardwareId);
+        info.serial = usbSerialNumber(port.instanceId, port.parentInstanceId);
+        info.place = printableDeviceText(port.location);
         ports.push_back(std::move(info));
     }
     for (const std::string& name : mappedNames) {

@@ -21,7 +21,22 @@ namespace modem {
 struct InstalledPort {
     std::string hardwareId;               // the first hardware identifier; empty if unreadable
     std::optional<std::string> portName;  // "PortName" of its device key; none without key or value
+    std::string instanceId{};             // "USB\VID_1FC9&PID_2909\A0012"; empty if unreadable
+    std::string parentInstanceId{};       // the device above it (a composite device's interfaces
+                                          // have one that holds the serial number); may be empty
+    std::string location{};  // the first location path, else the location information; may be empty
 };
+
+// The USB serial number behind a device instance id: its last part, unless
+// the system made that part up ("6&1A2B3C4D&0&0000", for a device without a
+// serial number), in which case an interface of a composite device ("&MI_nn")
+// takes its parent's. None when neither carries one.
+[[nodiscard]] std::optional<std::string> usbSerialNumber(std::string_view instanceId,
+                                                         std::string_view parentInstanceId);
+
+// The modems among `installed`, in the installer's order: first identifier
+// the modem's and a port name to open.
+[[nodiscard]] std::vector<ModemPort> installedModems(const std::vector<InstalledPort>& installed);
 
 class DeviceInstaller {
 public:
@@ -38,8 +53,8 @@ public:
     explicit InstallerPortFinder(std::unique_ptr<DeviceInstaller> installer);
 
     // Restarts every match; the last in the installer's order wins, its name
-    // cut to 15 characters. Logs "no device found" or "device found on <name>"
-    // and returns the port name ("COM5"), empty when none was found.
+    // cut to 15 characters. Logs as logFoundModems() does and returns the
+    // port name ("COM5"), empty when none was found.
     [[nodiscard]] std::string findModemPort(TerminalPane& pane) override;
 
 private:

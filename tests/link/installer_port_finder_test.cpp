@@ -91,7 +91,7 @@ TEST(InstallerPortFinder, RestartsEveryMatchInListOrderAndTakesTheLast) {
         {modemId, "COM3"},
     });
     EXPECT_EQ(out.port, "COM3");  // list order, not name order
-    EXPECT_EQ(out.pane, "device found on COM3\r\n");
+    EXPECT_EQ(out.pane, "2 devices found; using COM3: no serial\r\ndevice found on COM3\r\n");
     EXPECT_THAT(out.restarts, ElementsAre(Restart{0, "COM12"}, Restart{2, "COM3"}));
 }
 
@@ -117,6 +117,88 @@ TEST(InstallerPortFinder, NoDevicesLogsNoDeviceFound) {
     const auto out = find({});
     EXPECT_EQ(out.port, "");
     EXPECT_EQ(out.pane, "no device found\r\n");
+}
+
+// A modem as the installer lists it: its instance id ends in its serial number.
+InstalledPort modem(const std::string& port, const std::string& serialPart,
+                    const std::string& location) {
+    return {.hardwareId = modemId,
+            .portName = port,
+            .instanceId = "USB\\VID_1FC9&PID_2909\\" + serialPart,
+            .parentInstanceId = "USB\\ROOT_HUB30\\4&1C2A3B4D&0&0",
+            .location = location};
+}
+
+TEST(UsbSerialNumber, IsTheInstanceIdsLastPartUnlessTheSystemMadeItUp) {
+    struct Case {
+        const char* instanceId;
+        const char* parentInstanceId;
+        std::optional<std::string> serial;
+    };
+    const Case cases[] = {
+        {"USB\\VID_1FC9&PID_2909\\0001A23", "USB\\ROOT_HUB30\\4&1&0&0", "0001A23"},
+        {"usb\\vid_1fc9&pid_2909\\abc", "", "abc"},
+        // No serial number: the system's own "5&...", never the hub's above it.
+        {"USB\\VID_1FC9&PID_2909\\5&2F1A&0&3", "USB\\VID_0424&PID_2514\\HUB77", std::nullopt},
+        // An interface of a composite device: the serial number is its parent's.
+        {"USB\\VID_1FC9&PID_2909&MI_00\\6&3B2A&0&0000", "USB\\VID_1FC9&PID_2909\\SN9", "SN9"},
+        {"usb\\vid_1fc9&pid_2909&mi_00\\6&3B2A&0&0000", "USB\\VID_1FC9&PID_2909\\SN9", "SN9"},
+        {"USB\\VID_1FC9&PID_2909&MI_00\\6&3B2A&0&0000", "USB\\VID_1FC9&PID_2909\\5&9&0&1",
+         std::nullopt},
+        // Not a USB device: a built-in port's "1" is no serial number.
+        {"ACPI\\PNP0501\\1", "ACPI\\PNP0A08\\0", std::nullopt},
+        {"FTDIBUS\\VID_0403+PID_6001+A1B2\\0000", "USB\\VID_0403&PID_6001\\A1B2", std::nullopt},
+        {"", "", std::nullopt},
+        {"USB\\VID_1FC9&PID_2909\\", "", std::nullopt},
+        {"USB\\VID_1FC9&PID_2909\\S\x01N\xc9", "", "S?N?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.instanceId);
+        EXPECT_EQ(usbSerialNumber(c.instanceId, c.parentInstanceId), c.serial);
+    }
+}
+
+TEST(InstallerPortFinder, SeveralModemsAreAllRestartedAndThePaneSaysWhichOneItUses) {
+    InstalledPort interfaceOnly = modem("COM3", "", "");
+    interfaceOnly.hardwareId = "USB\\VID_1FC9&PID_2909&MI_00";
+    interfaceOnly.instanceId = "USB\\VID_1FC9&PID_2909&MI_00\\6&3B2A&0&0000";
+    interfaceOnly.parentInstanceId = "USB\\VID_1FC9&PID_2909\\5&1&0&2";
+    const std::vector<InstalledPort> ports{
+        modem("COM12", "A12", "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(1)"),
+        {"ACPI\\PNP0501", "COM1", "ACPI\\PNP0501\\1", "", ""},
+        modem("COM7", "A07", "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)"),
+        interfaceOnly,
+    };
+    EXPECT_THAT(
+        installedModems(ports),
+        ElementsAre(ModemPort{"COM12", "COM12", "A12", "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(1)"},
+                    ModemPort{"COM7", "COM7", "A07", "PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)"},
+                    ModemPort{"COM3", "COM3", std::nullopt, ""}));
+
+    const auto out = find(ports);
+    EXPECT_THAT(out.restarts,
+                ElementsAre(Restart{0, "COM12"}, Restart{2, "COM7"}, Restart{3, "COM3"}));
+    EXPECT_EQ(out.port, "COM3");
+    EXPECT_EQ(out.pane, "3 devices found; using COM3: no serial\r\ndevice found on COM3\r\n");
+
+    const auto two = find({ports[0], ports[2]});
+    EXPECT_EQ(two.pane,
+              "2 devices found; using COM7: serial A07\r\n"
+              "COM7 at PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)\r\n"
+              "device found on COM7\r\n");
+}
+
+TEST(InstalledPortList, CarriesEachUsbPortsSerialNumberAndPlace) {
+    const auto ports = installedPortList({modem("COM12", "A12", "PCIROOT(0)#USB(1)"),
+                                          modem("COM4", "5&1&0&2", "Port_#0002.Hub_#0001"),
+                                          {"ACPI\\PNP0501", "COM1", "ACPI\\PNP0501\\1", "", ""}},
+                                         {"COM1", "COM40"});
+    std::vector<std::string> shown;
+    for (const PortInfo& p : ports) {
+        shown.push_back(p.name + " " + p.serial.value_or("-") + " " + p.place);
+    }
+    EXPECT_THAT(shown, ::testing::UnorderedElementsAre("COM1 - ", "COM4 - Port_#0002.Hub_#0001",
+                                                       "COM12 A12 PCIROOT(0)#USB(1)", "COM40 - "));
 }
 
 struct Listed {
