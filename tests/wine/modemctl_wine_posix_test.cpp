@@ -461,7 +461,8 @@ TEST_F(WineModemctl, CyrillicFileNamesForEveryOptionThatTakesAFile) {
     const auto missing = windowsPath(onWindows / "Нет такого.cfg");
     const Finished failed = windows({"export", missing});
     EXPECT_EQ(failed.status, 1);
-    EXPECT_THAT(failed.err, ::testing::StartsWith(missing + ": Could not load file"));
+    EXPECT_THAT(failed.err,
+                ::testing::StartsWith("modemctl: " + missing + ": Could not load file"));
 }
 
 // The files of the commands that talk to the modem: the settings read onto a
