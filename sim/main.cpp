@@ -247,9 +247,11 @@ int serve(const Options& options) {
         }
         log = std::move(opened.log);
     }
-    // Each entry is on disk before the simulator answers: whoever reads the log
-    // after seeing an answer finds the command in it. A simulator can afford
-    // to wait for its log.
+    // What the simulator received and its notes are on disk before it answers:
+    // whoever reads the log after seeing an answer finds the command in it. A
+    // simulator can afford to wait for its log. Its own output is gathered into
+    // lines by the log, which a flush after every byte would cut apart; each
+    // line is written once it ends.
     const auto note = [&log](std::string_view text) {
         if (log) {
             log->status(text);
@@ -260,7 +262,9 @@ int serve(const Options& options) {
         if (log) {
             log->record(direction,
                         {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
-            log->flush();
+            if (direction == modem::TrafficDirection::ToModem) {
+                log->flush();
+            }
         }
     };
 

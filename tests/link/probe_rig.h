@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,6 +37,11 @@ struct PortProbe {
     bool hungUp = false;
     std::deque<std::string> incoming;
     std::string written;
+    // A write of more bytes takes this many, then fails as a device gone would.
+    std::size_t writeAccepts = SIZE_MAX;
+    // Runs inside each write, outside the lock: the modem answering while the
+    // write still goes on.
+    std::function<void()> duringWrite;
 
     void deliver(std::string bytes) {
         std::lock_guard lock(mutex);
@@ -74,9 +81,21 @@ public:
         return m_probe->open;
     }
     WriteResult write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override {
+        std::function<void()> during;
+        {
+            std::lock_guard lock(m_probe->mutex);
+            during = m_probe->duringWrite;
+        }
+        if (during) {
+            during();
+        }
         std::lock_guard lock(m_probe->mutex);
-        m_probe->written.append(bytes.begin(), bytes.end());
-        return {WriteStatus::Ok, bytes.size(), {}};
+        const std::size_t n = std::min(bytes.size(), m_probe->writeAccepts);
+        m_probe->written.append(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+        if (n < bytes.size()) {
+            return {WriteStatus::Failed, n, "device gone"};
+        }
+        return {WriteStatus::Ok, n, {}};
     }
     WaitStatus waitReadable() override {
         std::unique_lock lock(m_probe->mutex);
@@ -134,10 +153,13 @@ private:
 
 struct ProbeRig {
     ProbeRig() { makeLink(); }
-    void makeLink() {
-        link = std::make_unique<Link>(LinkContext{
-            pane, messages, timer, dispatcher, finder,
-            [p = probe] { return std::make_unique<ProbePort>(p); }, showLinkState(form)});
+    // `stateChanged` empty: the form's caption shows the state.
+    void makeLink(std::function<void(LinkState)> stateChanged = {}, TrafficTap* traffic = nullptr) {
+        link.reset();
+        link = std::make_unique<Link>(
+            LinkContext{pane, messages, timer, dispatcher, finder,
+                        [p = probe] { return std::make_unique<ProbePort>(p); },
+                        stateChanged ? std::move(stateChanged) : showLinkState(form), traffic});
     }
     void connect() {
         link->toggleConnection();
