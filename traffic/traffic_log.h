@@ -27,9 +27,9 @@
 namespace modem {
 
 struct TrafficLogOptions {
-    // Bytes recorded but not yet written beyond which further bursts are
-    // dropped (and counted in a status entry) rather than held: memory stays
-    // bounded when the disk is far slower than the line.
+    // Bytes recorded but not yet written beyond which further bursts are left
+    // out (and counted in a status entry where they would have been) rather
+    // than held: memory stays bounded when the disk is far slower than the line.
     std::size_t maxPendingBytes = std::size_t{64} << 20;
     // Called once, on the writer thread, when a write fails (a full disk, say);
     // the log stops there and recording becomes a no-op. May be empty.
@@ -90,11 +90,11 @@ private:
         TrafficClock::time_point when;
         TrafficDirection direction;
         EntryKind kind;
-        std::size_t block;   // in Batch::blocks
-        std::size_t offset;  // in that block
-        std::size_t size;    // bytes; for a gap, the bytes left out
-        std::uint64_t sequence;
-        std::uint64_t bursts = 0;  // of a gap
+        std::size_t block;         // in Batch::blocks
+        std::size_t offset;        // in that block
+        std::size_t size;          // bytes; for a gap, the bytes left out
+        std::uint64_t sequence;    // of the record that made it (a gap's last)
+        std::uint64_t bursts = 0;  // left out, for a gap
     };
     struct Batch {
         std::vector<Entry> entries;
@@ -109,7 +109,7 @@ private:
         std::size_t entry;  // in m_pending, which the writer leaves alone meanwhile
     };
 
-    // With m_mutex held.
+    // The ...Locked operations run with m_mutex held.
     // Copies `bytes` into the pending batch's blocks and points `entry` at them.
     void placeLocked(Entry& entry, std::span<const std::uint8_t> bytes);
     void leaveOutLocked(TrafficClock::time_point when, std::size_t bytes);

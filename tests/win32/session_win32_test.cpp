@@ -53,8 +53,6 @@ BOOL CALLBACK findDialog(HWND window, LPARAM param) {
     return TRUE;
 }
 
-// The simulator's log: "<time> << <bytes>" for what it received, with \r, \n,
-// \\ and \xHH escapes.
 // What the simulator received, in order: the bytes of its log's '>' entries.
 std::string receivedBytes(const std::wstring& logPath) {
     std::ifstream in(std::filesystem::path(logPath), std::ios::binary);
