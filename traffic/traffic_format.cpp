@@ -141,10 +141,6 @@ void appendStatusText(std::string& out, std::span<const std::uint8_t> bytes) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 void appendTrafficTime(std::string& out, TrafficClock::time_point when) {
     using namespace std::chrono;
     const auto ms = floor<milliseconds>(when);
