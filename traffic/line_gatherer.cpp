@@ -1,6 +1,7 @@
 #include "traffic/line_gatherer.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace modem {
 
@@ -19,29 +20,45 @@ void LineGatherer::add(std::string& out, TrafficClock::time_point when,
         }
         end(out);
     }
-    while (!bytes.empty()) {
+    // Where the next CR and the next LF are, each looked for again only once
+    // passed: one pass over the bytes, however many lines they hold.
+    const std::size_t size = bytes.size();
+    std::size_t pos = 0;
+    const auto findFrom = [&](std::uint8_t b) {
+        const void* at = std::memchr(bytes.data() + pos, b, size - pos);
+        return at != nullptr
+                   ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(at) - bytes.data())
+                   : size;
+    };
+    std::size_t nextCr = findFrom('\r');
+    std::size_t nextLf = findFrom('\n');
+    while (pos < size) {
+        if (nextCr < pos) {
+            nextCr = findFrom('\r');
+        }
+        if (nextLf < pos) {
+            nextLf = findFrom('\n');
+        }
         const std::size_t room = maxEntryBytes - m_bytes.size();
-        const auto window = bytes.first(std::min(room, bytes.size()));
-        const auto lineEnd = std::find_if(window.begin(), window.end(),
-                                          [](std::uint8_t b) { return b == '\r' || b == '\n'; });
-        std::size_t n = window.size();
-        bool complete = n == room;
+        const std::size_t lineEnd = std::min(nextCr, nextLf);
+        std::size_t stop = std::min(pos + room, size);
+        bool complete = stop - pos == room;
         bool waitForLf = false;
-        if (lineEnd != window.end()) {
-            n = static_cast<std::size_t>(lineEnd - window.begin()) + 1;
+        if (lineEnd < stop) {
+            stop = lineEnd + 1;
             complete = true;
-            if (*lineEnd == '\r' && n < room) {
-                if (n == bytes.size()) {
+            if (bytes[lineEnd] == '\r' && stop - pos < room) {
+                if (stop == size) {
                     // Whether an LF follows is known only with the next bytes.
                     complete = false;
                     waitForLf = true;
-                } else if (bytes[n] == '\n') {
-                    ++n;
+                } else if (bytes[stop] == '\n') {
+                    ++stop;
                 }
             }
         }
-        const auto piece = bytes.first(n);
-        bytes = bytes.subspan(n);
+        const auto piece = bytes.subspan(pos, stop - pos);
+        pos = stop;
         if (!open() && complete) {
             // A whole line within one read, the usual case, needs no copy.
             appendTrafficEntry(out, when, m_direction, piece);

@@ -15,8 +15,17 @@ constexpr char hexDigits[] = "0123456789ABCDEF";
 struct ByteForm {
     std::string text;  // as it appears between the quotes
     bool visible = true;
-    bool asIs = false;  // the text is the byte itself
 };
+
+// The bytes that stand for themselves between the quotes: printable ASCII
+// but the quote and the backslash.
+constexpr std::array<bool, 256> copiedAsIs = [] {
+    std::array<bool, 256> table{};
+    for (unsigned b = 0x20; b < 0x7F; ++b) {
+        table[b] = b != '"' && b != '\\';
+    }
+    return table;
+}();
 
 bool hasOwnGlyph(unsigned b) {
     return (b >= 0x20 && b < 0x7F) || (b >= 0x80 && b != 0x98 && b != 0xA0 && b != 0xAD);
@@ -48,7 +57,6 @@ const std::array<ByteForm, 256>& byteForms() {
                 default:
                     if (hasOwnGlyph(b)) {
                         f.text = cp1251ToUtf8(std::string(1, static_cast<char>(b)));
-                        f.asIs = b < 0x80;
                     } else {
                         f.text = {'\\', 'x', hexDigits[b >> 4], hexDigits[b & 0xF]};
                         f.visible = false;
@@ -195,7 +203,7 @@ void appendTrafficEntry(std::string& out, TrafficClock::time_point when, Traffic
     for (std::size_t i = 0; i < n;) {
         // Runs of plain ASCII, the bulk of a modem's text, are copied whole.
         std::size_t run = i;
-        while (run < n && forms[bytes[run]].asIs) {
+        while (run < n && copiedAsIs[bytes[run]]) {
             ++run;
         }
         out.append(reinterpret_cast<const char*>(bytes.data()) + i, run - i);
