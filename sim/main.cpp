@@ -348,9 +348,11 @@ private:
         m_sim.setCurrent(modem::fromImage(image));
     }
 
-    // Each entry is on disk before the simulator answers: whoever reads the
-    // log after seeing an answer finds the command in it. A simulator can
-    // afford to wait for its log.
+    // What the simulator received and its notes are on disk before it
+    // answers: whoever reads the log after seeing an answer finds the command
+    // in it. A simulator can afford to wait for its log. Its own output is
+    // gathered into lines by the log, which a flush after every byte would cut
+    // apart; each line is written once it ends.
     void note(std::string_view text) {
         if (m_log) {
             m_log->status(text);
@@ -361,7 +363,9 @@ private:
         if (m_log) {
             m_log->record(direction,
                           {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
-            m_log->flush();
+            if (direction == modem::TrafficDirection::ToModem) {
+                m_log->flush();
+            }
         }
     }
 

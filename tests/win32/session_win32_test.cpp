@@ -55,8 +55,6 @@ BOOL CALLBACK findDialog(HWND window, LPARAM param) {
     return TRUE;
 }
 
-// The simulator's log: "<time> << <bytes>" for what it received, with \r, \n,
-// \\ and \xHH escapes.
 // What the modem received, in order: the bytes of a traffic log's '>' entries.
 std::string receivedBytes(const std::filesystem::path& logPath) {
     std::ifstream in(logPath, std::ios::binary);
