@@ -11,11 +11,13 @@
 
 #include <oleacc.h>
 
-#include <algorithm>
-#include <cstdlib>
+#include <chrono>
 #include <map>
 #include <string>
+#include <vector>
 
+#include "platform/utf8_win32.h"
+#include "tests/win32/child_process.h"
 #include "tests/win32/dialog_harness.h"
 #include "ui/control_names.h"
 #include "ui/control_table.h"
@@ -25,18 +27,10 @@
 namespace modem::test {
 namespace {
 
-std::wstring wide(std::string_view utf8) {
-    const std::u16string text = utf8ToWide(utf8);
-    return {text.begin(), text.end()};
-}
+using namespace std::chrono_literals;
 
 std::string utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
+    return narrowUtf8(text.data(), text.size());
 }
 
 struct AccessibleRelease {
@@ -83,16 +77,20 @@ LONG stateOf(IAccessible& object) {
 }
 
 TEST(AccessibleNames, EveryControlOfTheRunningProgramIsNamedOnce) {
-    const char* program = std::getenv("MODEMCFG_EXE");
-    if (program == nullptr) {
+    const std::wstring exe = environmentWide(L"MODEMCFG_EXE");
+    if (exe.empty()) {
         GTEST_SKIP() << "MODEMCFG_EXE names the program";
     }
     const ComApartment com;
     ASSERT_TRUE(com.ready());
     // A port that is never opened: nothing here connects.
-    const RunningProgram running(wide(program), L"--port COM99");
-    const HWND dialog = running.dialog();
-    ASSERT_NE(dialog, nullptr) << "no dialog";
+    const ChildProcess program(exe, {L"--port", L"COM99"});
+    ASSERT_TRUE(program.started());
+    const std::u16string caption = utf8ToWide(dialogTemplate().caption);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] { return (dialog = windowOfThread(program.threadId(), caption)) != nullptr; }, 20s))
+        << "no dialog";
     // As the shell does with a new window.
     SetForegroundWindow(dialog);
     ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == dialog; }));
@@ -110,7 +108,7 @@ TEST(AccessibleNames, EveryControlOfTheRunningProgramIsNamedOnce) {
         EXPECT_TRUE(fresh) << "\"" << utf8(name) << "\" also names " << owner->second;
         if (const ListTemplate* list = findList(ctl.id)) {
             for (const std::string& item : list->items) {
-                EXPECT_NE(name, wide(item)) << "named by its item";
+                EXPECT_NE(utf8(name), item) << "named by its item";
             }
         }
         const ControlName* row = findControlName(ctl.id);

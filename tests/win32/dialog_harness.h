@@ -49,25 +49,6 @@ private:
     int m_exitCode = -2;
 };
 
-// modemcfg.exe in a process of its own, started with `arguments`, until the
-// object goes: then its dialog is closed as its close box closes it, and the
-// process ended if it does not end by itself.
-class RunningProgram {
-public:
-    RunningProgram(const std::wstring& program, const std::wstring& arguments);
-    ~RunningProgram();
-    RunningProgram(const RunningProgram&) = delete;
-    RunningProgram& operator=(const RunningProgram&) = delete;
-
-    // The dialog, null when none was shown within 20 s.
-    [[nodiscard]] HWND dialog() const { return m_dialog; }
-    [[nodiscard]] HANDLE process() const { return m_process.hProcess; }
-
-private:
-    PROCESS_INFORMATION m_process{};
-    HWND m_dialog = nullptr;
-};
-
 // Polls `condition` until it holds or `limit` passes: the dialog's thread
 // handles input on its own schedule and has nothing to signal it with.
 [[nodiscard]] bool waitFor(const std::function<bool()>& condition,

@@ -78,62 +78,6 @@ HWND RunningDialog::focus() const {
     return GetGUIThreadInfo(m_threadId, &info) ? info.hwndFocus : nullptr;
 }
 
-namespace {
-
-struct ProcessDialog {
-    DWORD process = 0;
-    HWND window = nullptr;
-};
-
-BOOL CALLBACK matchProcessDialog(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<ProcessDialog*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t cls[32] = {};
-    GetClassNameW(window, cls, 32);
-    if (process == search->process && std::wstring(cls) == L"firstClass" &&
-        IsWindowVisible(window)) {
-        search->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
-
-RunningProgram::RunningProgram(const std::wstring& program, const std::wstring& arguments) {
-    std::wstring command = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &m_process)) {
-        return;
-    }
-    ProcessDialog search{m_process.dwProcessId};
-    (void)waitFor(
-        [&] {
-            EnumWindows(matchProcessDialog, reinterpret_cast<LPARAM>(&search));
-            return search.window != nullptr;
-        },
-        std::chrono::seconds(20));
-    m_dialog = search.window;
-}
-
-RunningProgram::~RunningProgram() {
-    if (m_process.hProcess == nullptr) {
-        return;
-    }
-    if (m_dialog != nullptr) {
-        PostMessageW(m_dialog, WM_CLOSE, 0, 0);
-    }
-    if (WaitForSingleObject(m_process.hProcess, 10000) != WAIT_OBJECT_0) {
-        TerminateProcess(m_process.hProcess, 99);
-        WaitForSingleObject(m_process.hProcess, 10000);
-    }
-    CloseHandle(m_process.hThread);
-    CloseHandle(m_process.hProcess);
-}
-
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
