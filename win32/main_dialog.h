@@ -14,6 +14,7 @@
 #include "link/terminal_pane.h"
 #include "settings/mset.h"
 #include "ui/button_actions.h"
+#include "win32/accessible_names.h"
 #include "win32/pane_view.h"
 #include "win32/win32_form.h"
 #include "win32/win32_platform.h"
@@ -69,6 +70,7 @@ private:
     std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> m_channelTableFont;
     std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> m_paneFont;
     std::unique_ptr<PaneView> m_paneView;
+    AccessibleNames m_names;
     std::unique_ptr<Link> m_link;  // after everything it uses, so it goes first
     std::unique_ptr<ActionContext> m_actions;
 };
