@@ -24,7 +24,7 @@ public:
 
 class RunningDialog {
 public:
-    RunningDialog();
+    explicit RunningDialog(Language language = Language::Russian);
     ~RunningDialog();
     RunningDialog(const RunningDialog&) = delete;
     RunningDialog& operator=(const RunningDialog&) = delete;

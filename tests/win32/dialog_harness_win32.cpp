@@ -13,12 +13,13 @@ std::string NoModemFinder::findModemPort(TerminalPane& pane) {
     return {};
 }
 
-RunningDialog::RunningDialog() {
+RunningDialog::RunningDialog(Language language) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     static const bool registered = registerDialogClass(instance);
     (void)registered;
-    m_dialog = std::make_unique<MainDialog>(std::make_unique<NoModemFinder>(),
-                                            [] { return std::unique_ptr<SerialPort>(); });
+    m_dialog = std::make_unique<MainDialog>(
+        std::make_unique<NoModemFinder>(), [] { return std::unique_ptr<SerialPort>(); }, nullptr,
+        language);
     std::future<HWND> ready = m_ready.get_future();
     m_thread = std::thread([this, instance] {
         m_threadId = GetCurrentThreadId();
