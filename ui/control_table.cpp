@@ -209,7 +209,9 @@ constexpr std::array controls{
     label(4111, "ГМВ", 332, 32, 16, 8),
     label(4112, "ID-bit", 444, 12, 34, 8),
     button(ids::readProfileButton, "Считать ", 532, 232, 46, 15),
-    label(4113, "Задержка ответа по RS485 в мс", 252, 4, 60, 16),
+    // Wider than the field below it, into the free space on both sides: two
+    // lines hold the caption in fonts wider than Arial too.
+    label(4113, "Задержка ответа по RS485 в мс", 244, 4, 76, 16),
     textField(ids::rsdlyField, "20", 3, 260, 24, 44, 12),
     groupBox(4115, "Пример настройки канала УКВ", 0, 52, 112, 108),
 };
