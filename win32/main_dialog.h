@@ -14,6 +14,7 @@
 #include "link/terminal_pane.h"
 #include "settings/mset.h"
 #include "ui/button_actions.h"
+#include "win32/fixed_pitch_font.h"
 #include "win32/pane_view.h"
 #include "win32/win32_form.h"
 #include "win32/win32_platform.h"
@@ -37,6 +38,7 @@ public:
     [[nodiscard]] TerminalPane& pane() { return m_pane; }
     [[nodiscard]] Mset& mset() { return m_mset; }
     [[nodiscard]] Link& link() { return *m_link; }
+    [[nodiscard]] Dispatcher& dispatcher() { return m_dispatcher; }
     // Drawings of the terminal pane so far; 0 before the dialog exists.
     [[nodiscard]] int paneDrawCount() const { return m_paneView ? m_paneView->drawCount() : 0; }
 
@@ -59,11 +61,8 @@ private:
     HWND m_dialog = nullptr;
     std::function<void(HWND)> m_onInitialised;
     // Each fixed-pitch field has a font of its own, kept for the whole run.
-    struct FontDeleter {
-        void operator()(HFONT font) const { DeleteObject(font); }
-    };
-    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> m_channelTableFont;
-    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> m_paneFont;
+    UniqueFont m_channelTableFont;
+    UniqueFont m_paneFont;
     std::unique_ptr<PaneView> m_paneView;
     std::unique_ptr<Link> m_link;  // after everything it uses, so it goes first
     std::unique_ptr<ActionContext> m_actions;

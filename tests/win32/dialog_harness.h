@@ -33,6 +33,9 @@ public:
     [[nodiscard]] HWND control(int id) const { return GetDlgItem(m_window, id); }
     [[nodiscard]] MainDialog& dialog() { return *m_dialog; }
     [[nodiscard]] DWORD threadId() const { return m_threadId; }
+    // Runs `task` on the dialog's thread between two of its messages and
+    // waits until it has run.
+    void runOnDialogThread(std::function<void()> task);
     // The control with the keyboard focus on the dialog's thread.
     [[nodiscard]] HWND focus() const;
     // Ends the dialog as its close box does, after cancelling any chooser or
@@ -57,7 +60,8 @@ private:
 // Real input, as a keyboard and a mouse would give it.
 void pressKey(WORD vk, bool ctrl = false, bool shift = false);
 void typeText(std::u16string_view text);
-void mouseButton(bool down);
+void mouseButton(bool down, POINT at);   // screen coordinates
+void mouseWheel(int notches, POINT at);  // positive: away from the operator, up
 
 [[nodiscard]] std::u16string textOf(HWND window);
 // A visible top-level window of `thread` titled `title`; null when there is none.

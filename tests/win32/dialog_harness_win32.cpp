@@ -78,6 +78,15 @@ HWND RunningDialog::focus() const {
     return GetGUIThreadInfo(m_threadId, &info) ? info.hwndFocus : nullptr;
 }
 
+void RunningDialog::runOnDialogThread(std::function<void()> task) {
+    std::promise<void> ran;
+    m_dialog->dispatcher().post([&] {
+        task();
+        ran.set_value();
+    });
+    ran.get_future().wait();
+}
+
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
@@ -138,10 +147,29 @@ void typeText(std::u16string_view text) {
     send(std::move(inputs));
 }
 
-void mouseButton(bool down) {
+namespace {
+
+// Every mouse event carries its absolute place (0 to 65535 across the primary
+// screen): a button event that took the cursor's last place could meet a
+// display driver that has not taken the move yet.
+INPUT mouseAt(POINT at, DWORD flags) {
     INPUT in{};
     in.type = INPUT_MOUSE;
-    in.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    in.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    return in;
+}
+
+}  // namespace
+
+void mouseButton(bool down, POINT at) {
+    send({mouseAt(at, down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP)});
+}
+
+void mouseWheel(int notches, POINT at) {
+    INPUT in = mouseAt(at, MOUSEEVENTF_WHEEL);
+    in.mi.mouseData = static_cast<DWORD>(notches * WHEEL_DELTA);
     send({in});
 }
 
