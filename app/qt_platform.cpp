@@ -10,17 +10,13 @@ namespace modem {
 
 namespace {
 
-QString fromAscii(std::string_view text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-}  // namespace
-
-void QtMessageBox::show(std::string_view text, std::string_view caption, MessageIcon icon) {
-    QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    fromAscii(caption), fromAscii(text), QMessageBox::Ok);
-    // exec() would make it application-modal; a local loop waits for OK while
-    // leaving the dialog as usable as a box without owner leaves it.
+// exec() would make the box application-modal; a local loop waits for its
+// answer while leaving the dialog as usable as a box without owner leaves it.
+void runUntilFinished(QMessageBox& box) {
     box.setWindowModality(Qt::NonModal);
     QEventLoop loop;
     QObject::connect(&box, &QMessageBox::finished, &loop, &QEventLoop::quit);
@@ -28,6 +24,24 @@ void QtMessageBox::show(std::string_view text, std::string_view caption, Message
     box.raise();
     box.activateWindow();
     loop.exec();
+}
+
+}  // namespace
+
+void QtMessageBox::show(std::string_view text, std::string_view caption, MessageIcon icon) {
+    QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
+                    fromUtf8(caption), fromUtf8(text), QMessageBox::Ok);
+    runUntilFinished(box);
+}
+
+Answer QtMessageBox::ask(std::string_view text, std::string_view caption) {
+    QMessageBox box(QMessageBox::Warning, fromUtf8(caption), fromUtf8(text),
+                    QMessageBox::Yes | QMessageBox::No);
+    // Enter takes No; Escape and the close box press it.
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    runUntilFinished(box);
+    return box.clickedButton() == box.button(QMessageBox::Yes) ? Answer::Yes : Answer::No;
 }
 
 std::optional<std::filesystem::path> QtFileChooser::choose(FileDialogKind kind) {

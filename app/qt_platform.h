@@ -18,6 +18,7 @@ namespace modem {
 class QtMessageBox : public MessageBox {
 public:
     void show(std::string_view text, std::string_view caption, MessageIcon icon) override;
+    [[nodiscard]] Answer ask(std::string_view text, std::string_view caption) override;
 };
 
 // Titles "Save" / "Load", one filter for ".cfg" files, ".cfg" appended to a

@@ -98,6 +98,10 @@ public:
         std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
                      static_cast<int>(text.size()), text.data());
     }
+    modem::Answer ask(std::string_view text, std::string_view caption) override {
+        show(text, caption, modem::MessageIcon::Warning);
+        return modem::Answer::No;
+    }
 };
 
 struct Turn {

@@ -74,6 +74,14 @@ public:
         }
         m_err << '\n';
     }
+    // Nobody is there to say yes: the question is printed and answered No, which
+    // fails the session as a message does.
+    [[nodiscard]] Answer ask(std::string_view text, std::string_view /*caption*/) override {
+        if (m_shown++ == 0) {
+            m_err << "modemctl: " << text << '\n';
+        }
+        return Answer::No;
+    }
     [[nodiscard]] int shown() const { return m_shown; }
 
 private:
@@ -132,20 +140,8 @@ std::string portReason(const std::string& port, const std::string& error) {
 constexpr const char* logHelp =
     "Append every byte sent and received, and the status lines, to FILE";
 
-// The text from the first line that starts with "Modem" on. A late answer to
-// an earlier command can stand in front of the report; the lines before it
-// are whole lines, so what follows is exactly what a cleared pane would hold.
-std::string_view reportText(std::string_view pane) {
-    constexpr std::string_view signature = "Modem";
-    if (pane.starts_with(signature)) {
-        return pane;
-    }
-    const auto at = pane.find(std::string("\r\n").append(signature));
-    return at == std::string_view::npos ? pane : pane.substr(at + 2);
-}
-
 bool reportArrived(std::string_view pane) {
-    return reportComplete(reportText(pane));
+    return reportComplete(findReport(pane));
 }
 
 // One connection to the modem with everything the Link needs around it.
@@ -455,7 +451,7 @@ int runWrite(const WriteOptions& options, Streams io) {
         Mset readBack = mset;
         if (!session.healthy()) {
             status = 1;
-        } else if (!elapsed || !parseReport(reportText(pane), readBack)) {
+        } else if (!elapsed || !parseReport(findReport(pane), readBack)) {
             io.err << "modemctl: verify: no settings report from the modem\n";
             status = 1;
         } else {
@@ -547,7 +543,7 @@ ModemRead readModemSettings(const PortOptions& port, std::optional<unsigned> pro
         }
     }
     Mset mset = base;
-    if (!elapsed || !parseReport(reportText(pane), mset)) {
+    if (!elapsed || !parseReport(findReport(pane), mset)) {
         io.err << "modemctl: no settings report from the modem (received " << result.received
                << " bytes)\n";
         return result;

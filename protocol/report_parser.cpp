@@ -1,7 +1,11 @@
 #include "protocol/report_parser.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
 
 #include "protocol/digits.h"
 
@@ -140,16 +144,247 @@ bool parseReport(std::string_view paneText, Mset& mset) {
     return true;
 }
 
-bool reportComplete(std::string_view paneText) {
-    const std::string_view text = paneText.substr(0, std::min(paneText.size(), reportTextLimit));
-    Mset scratch{};
-    if (!parseReport(text, scratch)) {
+namespace {
+
+// How a value is written where the parser reads it.
+enum class Reading {
+    Decimal,  // 1 .. maxDigits decimal digits, then a non-digit
+    Hex,      // 1 .. maxDigits hexadecimal digits, then a non-hex character
+    Digit,    // exactly one decimal digit
+    Power,    // "Hi" or "Lo"
+    MfPower,  // "H" or "L"
+};
+
+struct Spot {
+    std::size_t pos;  // pane offset
+    Reading reading;
+    std::size_t maxDigits;     // for Decimal and Hex
+    std::size_t breaksBefore;  // CR LF pairs between the previous value and this one
+};
+
+// One channel row, at its offset from 51 × i. The kHz parts are three digits: a
+// longer one would not be a kHz part. Each row starts on a line of its own.
+constexpr std::array<Spot, 6> rowSpots{{
+    {rxMhzAt, Reading::Decimal, 3, 1},
+    {rxKhzAt, Reading::Decimal, 3, 0},
+    {txMhzAt, Reading::Decimal, 3, 0},
+    {txKhzAt, Reading::Decimal, 3, 0},
+    {thrAt, Reading::Decimal, 6, 0},
+    {pwrAt, Reading::Power, 0, 0},
+}};
+
+// The values after the channel rows. Each digit string ends within its room (the
+// distance to the next value); the four lines of the layout start at WT, VP1,
+// MP and IDTX2.
+constexpr std::array<Spot, 21> tailSpots{{
+    {wtAt, Reading::Decimal, 9, 1},    {repAt, Reading::Decimal, 7, 0},
+    {htAt, Reading::Decimal, 8, 0},    {psAt, Reading::Decimal, 6, 0},
+    {modAt, Reading::Decimal, 5, 0},   {vp1At, Reading::Decimal, 9, 1},
+    {vp2At, Reading::Decimal, 9, 0},   {vp3At, Reading::Decimal, 9, 0},
+    {vp4At, Reading::Decimal, 12, 0},  {mpAt, Reading::Decimal, 2, 1},
+    {mp2At, Reading::Decimal, 5, 0},   {idbAt, Reading::Decimal, 7, 0},
+    {idtx1At, Reading::Hex, 8, 0},     {idrx1At, Reading::Hex, 8, 0},
+    {idtx2At, Reading::Hex, 8, 1},     {idrx2At, Reading::Hex, 8, 0},
+    {grssiAt, Reading::Decimal, 4, 0}, {gchAt, Reading::Decimal, 1, 0},
+    {vmodeAt, Reading::Digit, 0, 0},   {gmodeAt, Reading::Digit, 0, 0},
+    {gpwrAt, Reading::MfPower, 0, 0},
+}};
+
+// The odd-path list starts a line of its own; five characters stand between the
+// odd list's line break and the even list.
+constexpr std::size_t oddPathBreaksBefore = 1;
+constexpr std::uint16_t lowestChannel = 1;
+constexpr std::uint16_t highestChannel = 16;
+
+bool isDecimalDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool isHexDigit(char c) {
+    return isDecimalDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// Walks the report in the order of its positions. The first thing found wrong
+// settles it as damaged; running out of text before that leaves it incomplete,
+// since whatever arrived so far is sound.
+class ReportWalk {
+public:
+    explicit ReportWalk(std::string_view text) : m_text(text) {}
+
+    [[nodiscard]] bool settled() const { return m_state.has_value(); }
+    [[nodiscard]] ReportState state() const { return m_state.value_or(ReportState::Complete); }
+
+    void signature() {
+        constexpr std::string_view signature = "Modem";
+        const std::string_view head = m_text.substr(0, signature.size());
+        if (head.empty() || !signature.starts_with(head)) {
+            m_state = ReportState::Absent;
+        } else if (head.size() < signature.size()) {
+            m_state = ReportState::Incomplete;
+        }
+        m_at = signature.size();
+    }
+
+    void value(const Spot& spot, std::size_t offset) {
+        const std::size_t pos = spot.pos + offset;
+        lineBreaks(pos, spot.breaksBefore);
+        if (settled()) {
+            return;
+        }
+        switch (spot.reading) {
+            case Reading::Decimal:
+                digitString(pos, spot.maxDigits, isDecimalDigit);
+                break;
+            case Reading::Hex:
+                digitString(pos, spot.maxDigits, isHexDigit);
+                break;
+            case Reading::Digit:
+                word(pos, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"});
+                break;
+            case Reading::Power:
+                word(pos, {"Hi", "Lo"});
+                break;
+            case Reading::MfPower:
+                word(pos, {"H", "L"});
+                break;
+        }
+    }
+
+    // Items 01-16 joined by "-", at most eight, then CR LF. Returns the items'
+    // count (0 once settled).
+    std::size_t pathList(std::size_t start, std::size_t breaksBefore) {
+        lineBreaks(start, breaksBefore);
+        for (std::size_t k = 0; !settled() && k < maxPathLength; ++k) {
+            const std::size_t pos = start + 3 * k;
+            digitString(pos, 2, isDecimalDigit);
+            if (settled()) {
+                return 0;
+            }
+            const auto channel = static_cast<std::uint16_t>(decValue(m_text, pos));
+            if (m_at != pos + 2 || channel < lowestChannel || channel > highestChannel) {
+                m_state = ReportState::Damaged;
+                return 0;
+            }
+            if (m_text[m_at] == '-' && k + 1 < maxPathLength) {
+                continue;
+            }
+            lineBreaks(m_at + 2, 1);
+            return settled() ? 0 : k + 1;
+        }
+        return 0;
+    }
+
+private:
+    // False, settling the report as incomplete, when the text ends before `pos`.
+    bool available(std::size_t pos) {
+        if (pos < m_text.size()) {
+            return true;
+        }
+        m_state = ReportState::Incomplete;
         return false;
     }
-    // Until the odd list has its line break, CHS1 and so the even start may still grow;
-    // a CR past the even start can only come after it.
-    const std::size_t evenStart = evenPathBase + 3 * std::size_t{scratch.CHS1};
-    return text.find('\r', evenStart) != std::string_view::npos || text.size() == reportTextLimit;
+
+    // The characters from the end of the last value up to `until` hold exactly
+    // `count` CR LF pairs and no other CR or LF.
+    void lineBreaks(std::size_t until, std::size_t count) {
+        if (settled()) {
+            return;
+        }
+        std::size_t seen = 0;
+        for (std::size_t pos = m_at; pos < until; ++pos) {
+            if (!available(pos)) {
+                return;
+            }
+            const char c = m_text[pos];
+            if (c == '\r') {
+                if (!available(pos + 1)) {
+                    return;
+                }
+                if (m_text[pos + 1] != '\n' || pos + 1 >= until || ++seen > count) {
+                    m_state = ReportState::Damaged;
+                    return;
+                }
+                ++pos;
+            } else if (c == '\n') {
+                m_state = ReportState::Damaged;
+                return;
+            }
+        }
+        if (seen != count) {
+            m_state = ReportState::Damaged;
+        }
+        m_at = until;
+    }
+
+    template <typename IsDigit>
+    void digitString(std::size_t pos, std::size_t maxDigits, IsDigit isDigit) {
+        std::size_t n = 0;
+        for (;;) {
+            if (!available(pos + n)) {
+                return;
+            }
+            if (!isDigit(m_text[pos + n])) {
+                break;
+            }
+            if (++n > maxDigits) {
+                m_state = ReportState::Damaged;
+                return;
+            }
+        }
+        if (n == 0) {
+            m_state = ReportState::Damaged;
+            return;
+        }
+        m_at = pos + n;
+    }
+
+    void word(std::size_t pos, std::initializer_list<std::string_view> words) {
+        const std::size_t length = words.begin()->size();
+        const std::string_view there = m_text.substr(std::min(pos, m_text.size()), length);
+        const bool fits = std::any_of(words.begin(), words.end(),
+                                      [&](std::string_view w) { return w.starts_with(there); });
+        if (!fits) {
+            m_state = ReportState::Damaged;
+        } else if (there.size() < length) {
+            m_state = ReportState::Incomplete;
+        }
+        m_at = pos + length;
+    }
+
+    std::string_view m_text;
+    std::size_t m_at = 0;  // just past the last value checked
+    std::optional<ReportState> m_state;
+};
+
+}  // namespace
+
+ReportState examineReport(std::string_view paneText) {
+    ReportWalk walk(paneText.substr(0, std::min(paneText.size(), reportTextLimit)));
+    walk.signature();
+    for (std::size_t i = 0; i < channelCount && !walk.settled(); ++i) {
+        for (const Spot& spot : rowSpots) {
+            walk.value(spot, rowPeriod * i);
+        }
+    }
+    for (const Spot& spot : tailSpots) {
+        walk.value(spot, 0);
+    }
+    const std::size_t oddItems = walk.pathList(oddPathAt, oddPathBreaksBefore);
+    walk.pathList(evenPathBase + 3 * oddItems, 0);
+    return walk.state();
+}
+
+bool reportComplete(std::string_view paneText) {
+    return examineReport(paneText) == ReportState::Complete;
+}
+
+std::string_view findReport(std::string_view paneText) {
+    constexpr std::string_view signature = "Modem";
+    if (paneText.starts_with(signature)) {
+        return paneText;
+    }
+    const auto at = paneText.find(std::string("\r\n").append(signature));
+    return at == std::string_view::npos ? paneText : paneText.substr(at + 2);
 }
 
 }  // namespace modem

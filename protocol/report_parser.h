@@ -18,8 +18,23 @@ inline constexpr std::size_t reportTextLimit = 1151;
 // BAND and the reserved bytes are never touched: the report does not carry them.
 [[nodiscard]] bool parseReport(std::string_view paneText, Mset& mset);
 
-// Whether the pane holds a whole report: the signature, and the line break that
-// ends the even-path list (everything the parser reads lies before it).
+enum class ReportState { Absent, Incomplete, Damaged, Complete };
+
+// How far the pane's text can be trusted as a report. Absent: it does not start
+// with "Modem". Incomplete: everything there is sound so far, but the text ends
+// before the line break that ends the even-path list. Damaged: a value the
+// parser reads is not where the layout puts it or is not well formed in its room
+// (a letter typed into the report, a status line glued in, a line shifted), or a
+// line break is missing or extra. Complete: everything the parser reads is sound.
+[[nodiscard]] ReportState examineReport(std::string_view paneText);
+
+// Whether the pane holds a whole, sound report.
 [[nodiscard]] bool reportComplete(std::string_view paneText);
+
+// The text from the first line that starts with "Modem" on; the whole text when
+// no line does. A late answer to an earlier command can stand in front of the
+// report; the lines before it are whole lines, so what follows is exactly what
+// a cleared pane would hold.
+[[nodiscard]] std::string_view findReport(std::string_view paneText);
 
 }  // namespace modem

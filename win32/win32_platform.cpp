@@ -11,8 +11,8 @@ namespace modem {
 
 namespace {
 
-std::wstring wide(std::string_view ascii) {
-    const std::u16string text = bytesToWide(ascii);
+std::wstring wide(std::string_view utf8) {
+    const std::u16string text = utf8ToWide(utf8);
     return {text.begin(), text.end()};
 }
 
@@ -30,6 +30,14 @@ constexpr std::size_t pathCapacity = 4096;  // characters, the terminating zero 
 void Win32MessageBox::show(std::string_view text, std::string_view caption, MessageIcon icon) {
     const UINT type = MB_OK | (icon == MessageIcon::Warning ? MB_ICONWARNING : 0U);
     MessageBoxW(nullptr, wide(text).c_str(), wide(caption).c_str(), type);
+}
+
+Answer Win32MessageBox::ask(std::string_view text, std::string_view caption) {
+    // No, the second button, is the default. A Yes/No box has no other way out:
+    // Escape does nothing and its close box is disabled.
+    const int answer = MessageBoxW(nullptr, wide(text).c_str(), wide(caption).c_str(),
+                                   MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING);
+    return answer == IDYES ? Answer::Yes : Answer::No;
 }
 
 std::optional<std::filesystem::path> Win32FileChooser::choose(FileDialogKind kind) {

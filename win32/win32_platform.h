@@ -26,6 +26,7 @@ inline constexpr UINT paneChangedMessage = WM_APP + 2;
 class Win32MessageBox : public MessageBox {
 public:
     void show(std::string_view text, std::string_view caption, MessageIcon icon) override;
+    [[nodiscard]] Answer ask(std::string_view text, std::string_view caption) override;
 };
 
 // Titles "Save" / "Load", one filter for ".cfg" files, ".cfg" appended to a

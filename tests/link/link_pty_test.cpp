@@ -22,6 +22,10 @@ public:
     void show(std::string_view text, std::string_view caption, MessageIcon) override {
         shown.push_back(std::string(caption) + ": " + std::string(text));
     }
+    Answer ask(std::string_view text, std::string_view caption) override {
+        shown.push_back(std::string(caption) + "? " + std::string(text));
+        return Answer::No;
+    }
     std::vector<std::string> shown;
 };
 

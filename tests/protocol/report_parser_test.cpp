@@ -182,6 +182,9 @@ TEST(ReportComplete, WaitsForTheLineBreakAfterTheEvenList) {
     }
     EXPECT_EQ(completeAt, report.size()) << "complete exactly when the last CR arrives";
     EXPECT_FALSE(reportComplete("Version 2.07\r\n"));
+    std::string typedInto = pane.snapshot();
+    typedInto.insert(400, "x");
+    EXPECT_FALSE(reportComplete(typedInto)) << "long enough, but shifted";
 }
 
 // ---- the round trip through the simulator's report ----
@@ -256,13 +259,18 @@ Mset carriedOntoDefaults(const Mset& source) {
     return expected;
 }
 
-Mset throughPaneAndParser(const std::string& report) {
+// What the pane holds once the modem's text has arrived: CR becomes CR LF.
+std::string paneTextOf(const std::string& received) {
     TerminalPane pane;
-    for (char c : report) {
+    for (char c : received) {
         pane.appendChar(static_cast<unsigned char>(c));
     }
+    return pane.snapshot();
+}
+
+Mset throughPaneAndParser(const std::string& report) {
     Mset parsed = defaultSettings();
-    EXPECT_TRUE(parseReport(pane.snapshot(), parsed));
+    EXPECT_TRUE(parseReport(paneTextOf(report), parsed));
     return parsed;
 }
 
@@ -296,6 +304,7 @@ TEST(ReportRoundTrip, ReportFitsThePaneWhateverTheValues) {
         EXPECT_EQ(start, report.size()) << "every line ends with CR";
         EXPECT_EQ(lines, 23u) << "23 line breaks keep the first line in the 24-line pane";
         EXPECT_EQ(report.find('\0'), std::string::npos);
+        EXPECT_EQ(examineReport(paneTextOf(report)), ReportState::Complete) << report;
     }
 }
 
@@ -341,6 +350,117 @@ TEST(ReportRoundTrip, OversizedValuesDoNotShiftOtherFields) {
     widest.HT = 65535;
     widest.REP = 255;
     EXPECT_EQ(throughPaneAndParser(settingsReport(widest)), carriedOntoDefaults(widest));
+}
+
+// ---- how far a pane's text can be trusted as a report ----
+
+// Reports of images that stretch the layout: the defaults, every list at its
+// longest and the widest values, every list at its shortest and the narrowest.
+std::vector<std::string> sampleReports() {
+    std::mt19937 rng(4114);
+    Mset widest = randomValidImage(rng);
+    widest.CHS1 = widest.CHS2 = 8;
+    widest.CH[15].THR = 1000;
+    widest.VP4 = 1000000;
+    widest.IDTX1 = widest.IDRX2 = 0x1FFFFFFF;
+    Mset narrowest{};
+    narrowest.CHS1 = narrowest.CHS2 = 1;
+    return {paneTextOf(settingsReport(defaultSettings())), paneTextOf(settingsReport(widest)),
+            paneTextOf(settingsReport(narrowest, ReportSource::Profile1))};
+}
+
+TEST(ExamineReport, EveryCutBeforeTheLastLineBreakIsIncomplete) {
+    for (const std::string& report : sampleReports()) {
+        ASSERT_EQ(examineReport(report), ReportState::Complete) << report;
+        EXPECT_EQ(examineReport(""), ReportState::Absent);
+        for (std::size_t cut = 1; cut < report.size(); ++cut) {
+            ASSERT_EQ(examineReport(report.substr(0, cut)), ReportState::Incomplete)
+                << "cut at " << cut << " of " << report.size();
+        }
+        EXPECT_EQ(examineReport(report + "Version 2.07\r\n"), ReportState::Complete)
+            << "what follows the report does not matter";
+    }
+}
+
+// Typing into the pane inserts or deletes; every such slip before the report's
+// end moves something the parser reads, and must be seen.
+TEST(ExamineReport, EveryInsertedOrDeletedCharacterIsDamage) {
+    for (const std::string& report : sampleReports()) {
+        const std::size_t lastBreak = report.size() - 2;  // the CR of the final CR LF
+        for (std::size_t pos = 5; pos <= lastBreak + 1; ++pos) {
+            for (const char typed : {'x', '7', 'F', '-', ' ', '\r'}) {
+                std::string slipped = report;
+                slipped.insert(pos, 1, typed);
+                ASSERT_EQ(examineReport(slipped), ReportState::Damaged)
+                    << "'" << typed << "' inserted at " << pos << ":\n"
+                    << slipped;
+            }
+            if (pos <= lastBreak) {
+                std::string slipped = report;
+                slipped.erase(pos, 1);
+                ASSERT_EQ(examineReport(slipped), ReportState::Damaged)
+                    << "deleted at " << pos << ":\n"
+                    << slipped;
+            }
+        }
+    }
+}
+
+TEST(ExamineReport, SlipsThatKeepTheLengthAreDamageToo) {
+    const std::string report = paneTextOf(settingsReport(defaultSettings()));
+    struct Case {
+        const char* name;
+        std::size_t pos;
+        std::string_view text;  // written over the report from pos
+        ReportState state;
+    };
+    const std::vector<Case> cases{
+        {"a letter in a threshold", 55 + 51 * 3, "x", ReportState::Damaged},
+        {"power in lower case", 62 + 51 * 9, "hi", ReportState::Damaged},
+        {"a threshold of seven digits", 55, "1234567", ReportState::Damaged},
+        {"a kHz part of four digits", 27, "2250", ReportState::Damaged},
+        {"no digit in WT", 836, " ", ReportState::Damaged},
+        {"a letter beyond F in an identifier", 936, "G", ReportState::Damaged},
+        {"the MF power in lower case", 987, "l", ReportState::Damaged},
+        {"a mode that is no digit", 985, "x", ReportState::Damaged},
+        {"channel 17 in the odd list", 996 + 3, "17", ReportState::Damaged},
+        {"channel 00 in the even list", 1011, "00", ReportState::Damaged},
+        {"a list separator that is no dash", 996 + 2, "+", ReportState::Damaged},
+        {"a line break blanked out", 13, "  ", ReportState::Damaged},
+        {"a line break blanked and another added", 64 + 51 * 4, "  \r\n\r\n", ReportState::Damaged},
+        {"the signature in lower case", 0, "modem", ReportState::Absent},
+        {"a label changed", 15, "Kanal 1", ReportState::Complete},
+        // Only the values sit at fixed places: the labels around them, line
+        // breaks included, may fall differently.
+        {"a line break moved within the labels", 64 + 51 * 4, "  \r\n", ReportState::Complete},
+    };
+    for (const Case& c : cases) {
+        std::string slipped = report;
+        slipped.replace(c.pos, c.text.size(), c.text);
+        EXPECT_EQ(examineReport(slipped), c.state) << c.name << ":\n" << slipped;
+    }
+}
+
+TEST(ExamineReport, AStatusLineOrAnEmptyLineInTheReportIsDamage) {
+    const std::string report = paneTextOf(settingsReport(defaultSettings()));
+    const std::size_t row5 = 15 + 51 * 5;
+    for (const char* line : {"device disconnected\r\n", "\r\n"}) {
+        EXPECT_EQ(examineReport(report.substr(0, row5) + line + report.substr(row5)),
+                  ReportState::Damaged)
+            << line;
+    }
+}
+
+TEST(FindReport, StartsAtTheFirstLineThatStartsWithModem) {
+    const std::string report = paneTextOf(settingsReport(defaultSettings()));
+    EXPECT_EQ(findReport(report), report);
+    EXPECT_EQ(findReport("Version 2.07\r\n" + report), report);
+    EXPECT_EQ(examineReport(findReport("OK\r\nVersion 2.07\r\n" + report)), ReportState::Complete);
+    EXPECT_EQ(findReport("no report\r\n"), "no report\r\n");
+    const std::string midLine = "say Modem\r\nx";
+    EXPECT_EQ(findReport(midLine), midLine) << "only a line's start counts";
+    EXPECT_EQ(examineReport(findReport("Version 2.07\r\n" + report.substr(0, 500))),
+              ReportState::Incomplete);
 }
 
 }  // namespace
