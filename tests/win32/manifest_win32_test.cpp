@@ -1,5 +1,5 @@
-// The manifests the programs carry, read from the built programs as Windows
-// reads them: resource 1 of type RT_MANIFEST.
+// The manifests as Windows reads them out of the built programs: resource 1
+// of type RT_MANIFEST.
 
 #include <gtest/gtest.h>
 
@@ -12,26 +12,6 @@
 namespace modem::test {
 namespace {
 
-std::filesystem::path program(const wchar_t* name) {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    return std::filesystem::path(self).parent_path() / PROGRAMS_FROM_TEST / name;
-}
-
-std::string manifestOf(const std::filesystem::path& exe) {
-    const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (module == nullptr) {
-        return {};
-    }
-    std::string text;
-    if (const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST)) {
-        const auto* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
-        text.assign(bytes, SizeofResource(module, found));
-    }
-    FreeLibrary(module);
-    return text;
-}
-
 TEST(Manifest, EachProgramRunsAsInvokerOnWindows7To11AndTheDialogIsThemedAndDpiAware) {
     const std::vector<std::string> both = {
         R"(level="asInvoker")",
@@ -43,13 +23,22 @@ TEST(Manifest, EachProgramRunsAsInvokerOnWindows7To11AndTheDialogIsThemedAndDpiA
     std::vector<std::string> dialog = both;
     dialog.insert(dialog.end(), {R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")",
                                  ">true</dpiAware>"});
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
     for (const auto& [name, wanted] :
          {std::pair{L"modemcfg.exe", dialog}, {L"modemctl.exe", both}}) {
-        const std::string manifest = manifestOf(program(name));
-        ASSERT_FALSE(manifest.empty()) << program(name).string();
+        const auto exe = std::filesystem::path(self).parent_path() / PROGRAMS_FROM_TEST / name;
+        const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(module, nullptr) << exe.string();
+        const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST);
+        ASSERT_NE(found, nullptr) << exe.string();
+        const std::string manifest(
+            static_cast<const char*>(LockResource(LoadResource(module, found))),
+            SizeofResource(module, found));
         for (const std::string& piece : wanted) {
-            EXPECT_NE(manifest.find(piece), std::string::npos) << piece;
+            EXPECT_NE(manifest.find(piece), std::string::npos) << exe.string() << ": " << piece;
         }
+        FreeLibrary(module);
     }
 }
 
