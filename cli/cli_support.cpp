@@ -6,14 +6,15 @@
 #include "cli/mset_json.h"
 #include "settings/mset_fields.h"
 #include "settings/settings_file.h"
+#include "settings/utf8_path.h"
 #include "ui/cp1251.h"
 
 namespace modem::cli {
 
 namespace {
 
-void printStatus(std::ostream& err, const std::filesystem::path& path, const FileStatus& status) {
-    err << path.string() << ": " << status.message;
+void printStatus(std::ostream& err, std::string_view name, const FileStatus& status) {
+    err << name << ": " << status.message;
     if (!status.detail.empty()) {
         err << " (" << status.detail << ")";
     }
@@ -48,19 +49,19 @@ void printSettingsJson(const nlohmann::json& j, std::ostream& out) {
 
 }  // namespace
 
-bool readSettingsInput(const std::filesystem::path& path, Mset& mset, Streams io) {
-    const FileStatus status = loadSettingsFile(path, mset);
+bool readSettingsInput(std::string_view name, Mset& mset, Streams io) {
+    const FileStatus status = loadSettingsFile(pathFromUtf8(name), mset);
     if (!status) {
-        printStatus(io.err, path, status);
+        printStatus(io.err, name, status);
         return false;
     }
     return true;
 }
 
-bool readJsonSettingsInput(const std::filesystem::path& path, Mset& mset, Streams io) {
-    std::ifstream in(path, std::ios::binary);
+bool readJsonSettingsInput(std::string_view name, Mset& mset, Streams io) {
+    std::ifstream in(pathFromUtf8(name), std::ios::binary);
     if (!in.is_open()) {
-        io.err << path.string() << ": cannot open\n";
+        io.err << name << ": cannot open\n";
         return false;
     }
     nlohmann::json doc;
@@ -71,29 +72,44 @@ bool readJsonSettingsInput(const std::filesystem::path& path, Mset& mset, Stream
         // tag.
         const std::string what = e.what();
         const auto tagEnd = what.find("] ");
-        io.err << path.string() << ": not valid JSON: "
+        io.err << name << ": not valid JSON: "
                << (tagEnd == std::string::npos ? what : what.substr(tagEnd + 2)) << '\n';
         return false;
     }
     if (const std::string refusal = msetFromJson(doc, mset); !refusal.empty()) {
-        io.err << path.string() << ": " << refusal << '\n';
+        io.err << name << ": " << refusal << '\n';
         return false;
     }
     return true;
 }
 
-int writeSettingsOutput(const Mset& mset, const std::optional<std::filesystem::path>& outPath,
-                        Streams io) {
-    if (!outPath) {
+int writeSettingsOutput(const Mset& mset, const std::optional<std::string>& outName, Streams io) {
+    if (!outName) {
         printSettingsJson(msetToJson(mset), io.out);
         return io.out ? 0 : 1;
     }
-    const FileStatus status = saveSettingsFile(*outPath, mset);
+    const FileStatus status = saveSettingsFile(pathFromUtf8(*outName), mset);
     if (!status) {
-        printStatus(io.err, *outPath, status);
+        printStatus(io.err, *outName, status);
         return 1;
     }
     return 0;
+}
+
+CLI::Validator existingFile() {
+    return CLI::Validator(
+        [](const std::string& name) -> std::string {
+            std::error_code error;
+            const auto status = std::filesystem::status(pathFromUtf8(name), error);
+            if (error || !std::filesystem::exists(status)) {
+                return "File does not exist: " + name;
+            }
+            if (std::filesystem::is_directory(status)) {
+                return "File is actually a directory: " + name;
+            }
+            return {};
+        },
+        "FILE");
 }
 
 std::string forTerminal(std::string_view cp1251) {

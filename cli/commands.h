@@ -23,6 +23,7 @@ struct Streams {
 // action in `chosen`; main runs it after parsing.
 void addOfflineCommands(CLI::App& app, Action& chosen, Streams io);
 void addReportCommands(CLI::App& app, Action& chosen, Streams io);
+void addPortsCommand(CLI::App& app, Action& chosen, Streams io);
 void addOnlineCommands(CLI::App& app, Action& chosen, Streams io);
 void addDiffCommand(CLI::App& app, Action& chosen, Streams io);
 

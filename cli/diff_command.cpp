@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "cli/modem_read.h"
 #include "cli/settings_diff.h"
+#include "settings/utf8_path.h"
 
 namespace modem::cli {
 
@@ -40,7 +41,8 @@ enum class FileKind { Settings, Json };
 // blanks, with "{". A settings file that happens to begin with that byte is
 // still read as one when it is named ".cfg".
 FileKind kindOf(const std::string& name) {
-    std::string ext = std::filesystem::path(name).extension().string();
+    const std::filesystem::path path = pathFromUtf8(name);
+    std::string ext = pathToUtf8(path.extension());
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (ext == ".cfg") {
@@ -49,7 +51,7 @@ FileKind kindOf(const std::string& name) {
     if (ext == ".json") {
         return FileKind::Json;
     }
-    std::ifstream in(name, std::ios::binary);
+    std::ifstream in(path, std::ios::binary);
     char c = 0;
     while (in.get(c) && std::isspace(static_cast<unsigned char>(c))) {
     }

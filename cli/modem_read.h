@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -19,7 +18,7 @@ namespace modem::cli {
 struct PortOptions {
     std::string port;               // empty: discovery
     std::string sysfsRoot{"/sys"};  // hidden option, so tests can use a fake tree
-    std::filesystem::path log;      // empty: no traffic log
+    std::string log;                // UTF-8 file name; empty: no traffic log
 };
 
 // --port, --log, and the hidden --sysfs-root.

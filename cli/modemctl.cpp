@@ -15,6 +15,7 @@ int runModemctl(int argc, const char* const* argv, std::ostream& out, std::ostre
     addOfflineCommands(app, chosen, io);
     addReportCommands(app, chosen, io);
     addGlobalLogOption(app);
+    addPortsCommand(app, chosen, io);
     addOnlineCommands(app, chosen, io);
     addDiffCommand(app, chosen, io);
     try {

@@ -21,11 +21,11 @@ struct Args {
     std::string output;
     CLI::Option* outputOption = nullptr;
 
-    [[nodiscard]] std::optional<std::filesystem::path> outPath() const {
+    [[nodiscard]] std::optional<std::string> outPath() const {
         if (outputOption == nullptr || outputOption->count() == 0) {
             return std::nullopt;
         }
-        return std::filesystem::path(output);
+        return output;
     }
 };
 

@@ -2,7 +2,7 @@
 // the dialog does, driving the same Link through a small event loop: the
 // connect sequence with "+cfge\r", and at the end "+cfgd\r" with the close
 // 100 ms later. Standard output carries only the data (JSON, the modem's
-// answer, the port list); failures go to standard error.
+// answer); failures go to standard error.
 
 #include <chrono>
 #include <cstdint>
@@ -29,6 +29,7 @@
 #include "protocol/report_parser.h"
 #include "settings/mset.h"
 #include "settings/mset_fields.h"
+#include "settings/utf8_path.h"
 #include "traffic/traffic_log.h"
 #include "ui/button_actions.h"
 #include "ui/form_init.h"
@@ -152,7 +153,7 @@ public:
           m_messages(io.err, [this] { return failureReason(); }),
           m_timer(m_loop.makeTimer()) {
         if (!options.log.empty()) {
-            OpenedTrafficLog opened = TrafficLog::open(options.log);
+            OpenedTrafficLog opened = TrafficLog::open(pathFromUtf8(options.log));
             m_log = std::move(opened.log);
             m_logError = std::move(opened.error);
         }
@@ -339,38 +340,13 @@ std::string readCommandFor(std::optional<unsigned> profile) {
     return profile ? cmdViewProfile(*profile) : cmdView();
 }
 
-// ---- ports ----
-
-struct PortsOptions {
-    std::string sysfsRoot{"/sys"};
-};
-
-int runPorts(const PortsOptions& options, Streams io) {
-    const auto ports = listSerialPorts(options.sysfsRoot);
-    if (ports.empty()) {
-        io.err << "modemctl: no serial ports found\n";
-        return 0;
-    }
-    for (const auto& port : ports) {
-        io.out << port.path;
-        if (!port.usbVendor.empty()) {
-            io.out << "  " << port.usbVendor << ':' << port.usbProduct;
-        }
-        if (port.matchesModem) {
-            io.out << "  modem";
-        }
-        io.out << '\n';
-    }
-    return 0;
-}
-
 // ---- read ----
 
 struct ReadOptions {
     PortOptions port;
     std::optional<unsigned> profile;
-    std::optional<std::filesystem::path> base;
-    std::optional<std::filesystem::path> output;
+    std::optional<std::string> base;
+    std::optional<std::string> output;
     bool timing = false;
 };
 
@@ -395,7 +371,7 @@ int runRead(const ReadOptions& options, Streams io) {
 
 struct WriteOptions {
     PortOptions port;
-    std::filesystem::path input;
+    std::string input;
     std::optional<unsigned> store;
     bool verify = false;
 };
@@ -555,20 +531,13 @@ ModemRead readModemSettings(const PortOptions& port, std::optional<unsigned> pro
 
 void addOnlineCommands(CLI::App& app, Action& chosen, Streams io) {
     {
-        auto options = std::make_shared<PortsOptions>();
-        auto* cmd = app.add_subcommand("ports", "List serial ports, marking the modem's");
-        cmd->add_option("--sysfs-root", options->sysfsRoot, "Root of the sysfs tree")->group("");
-        cmd->callback(
-            [options, &chosen, io] { chosen = [options, io] { return runPorts(*options, io); }; });
-    }
-    {
         auto options = std::make_shared<ReadOptions>();
         auto* cmd = app.add_subcommand("read", "Read the modem's settings report");
         addPortOptions(*cmd, options->port);
         cmd->add_option("--profile", options->profile, "Read a stored profile instead")
             ->check(CLI::Range(0U, 1U));
         cmd->add_option("--base", options->base, "Settings the report is copied onto")
-            ->check(CLI::ExistingFile);
+            ->check(existingFile());
         cmd->add_option("-o,--output", options->output, "Write a .cfg file instead of JSON");
         cmd->add_flag("--timing", options->timing, "Print the report's timing on stderr")
             ->group("");
@@ -581,7 +550,7 @@ void addOnlineCommands(CLI::App& app, Action& chosen, Streams io) {
         addPortOptions(*cmd, options->port);
         cmd->add_option("file", options->input, "Settings file (.cfg)")
             ->required()
-            ->check(CLI::ExistingFile);
+            ->check(existingFile());
         cmd->add_option("--store", options->store, "Store the settings in profile 0 or 1")
             ->check(CLI::Range(0U, 1U));
         cmd->add_flag("--verify", options->verify, "Read the settings back and compare");

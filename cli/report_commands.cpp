@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "link/terminal_pane.h"
 #include "protocol/report_parser.h"
+#include "settings/utf8_path.h"
 #include "sim/modem_simulator.h"
 
 namespace modem::cli {
@@ -27,7 +28,7 @@ std::optional<std::string> readAll(const std::string& name, Streams io) {
     if (name == "-") {
         return std::string(std::istreambuf_iterator<char>(std::cin), {});
     }
-    std::ifstream in(name, std::ios::binary);
+    std::ifstream in(pathFromUtf8(name), std::ios::binary);
     if (!in.is_open()) {
         io.err << name << ": cannot open\n";
         return std::nullopt;
@@ -62,9 +63,7 @@ int runParseReport(const ParseArgs& args, Streams io) {
                << "nothing copied\n";
         return 1;
     }
-    const std::optional<std::filesystem::path> out =
-        args.output ? std::optional<std::filesystem::path>(*args.output) : std::nullopt;
-    return writeSettingsOutput(mset, out, io);
+    return writeSettingsOutput(mset, args.output, io);
 }
 
 int runReport(const std::string& input, Streams io) {
@@ -90,7 +89,7 @@ void addReportCommands(CLI::App& app, Action& chosen, Streams io) {
         sub->add_flag("--raw", args->raw,
                       "the file holds the bytes as received; run them through a pane first");
         sub->add_option("--base", args->base, "settings file the report is copied onto")
-            ->check(CLI::ExistingFile);
+            ->check(existingFile());
         sub->add_option("-o,--output", args->output, "settings file to write");
         sub->callback(
             [args, &chosen, io] { chosen = [args, io] { return runParseReport(*args, io); }; });

@@ -3,7 +3,11 @@
 // Makes the process's standard streams carry bytes unchanged, for as long as
 // the object lives: the modem's report goes out with its CR LF line ends and a
 // pane's text comes in with them, and the JSON is the same on every system.
-// Where the console needs telling, it is told to show UTF-8, and told back.
+// What goes to a file or a pipe is UTF-8; where a stream is a console that
+// does not take UTF-8 as bytes, std::cout and std::cerr are shown there as
+// text, without changing the console's settings.
+
+#include <memory>
 
 namespace modem::cli {
 
@@ -15,7 +19,8 @@ public:
     StandardStreams& operator=(const StandardStreams&) = delete;
 
 private:
-    unsigned m_savedOutputCodePage = 0;  // 0: nothing to restore
+    struct Consoles;  // the platform's stand-ins for the streams; null when none
+    std::unique_ptr<Consoles> m_consoles;
 };
 
 }  // namespace modem::cli

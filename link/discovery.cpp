@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "link/terminal_pane.h"
+
 namespace modem {
 
 std::string modemIdentity() {
@@ -68,6 +70,45 @@ bool naturalLess(std::string_view a, std::string_view b) {
         }
     }
     return a.size() - i < b.size() - j;
+}
+
+std::string printableDeviceText(std::string_view text) {
+    std::string shown(text);
+    for (char& c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7E) {
+            c = '?';
+        }
+    }
+    return shown;
+}
+
+void logFoundModems(TerminalPane& pane, const std::vector<ModemPort>& found) {
+    if (found.empty()) {
+        pane.logLine("no device found");
+        return;
+    }
+    const ModemPort& taken = found.back();
+    const std::string name = taken.name.substr(0, maxPortNameLength);
+    if (found.size() > 1) {
+        // Twins are told apart by what the devices carry, not by the port
+        // name, which the system may hand out differently after a re-plug.
+        std::string line = std::to_string(found.size()) + " devices found; using " + name;
+        line += taken.serial ? ": serial " + *taken.serial : ": no serial";
+        if (!taken.place.empty()) {
+            // A place that does not fit the pane's line (a location path on
+            // Windows) gets a line of its own rather than being wrapped.
+            const std::string at = "at " + taken.place;
+            if (line.size() + 2 + at.size() <= TerminalPane::maxLineLength) {
+                line += ", " + at;
+            } else {
+                pane.logLine(line);
+                line = name + " " + at;
+            }
+        }
+        pane.logLine(line);
+    }
+    pane.logLine("device found on " + name);
 }
 
 std::string FixedPortFinder::findModemPort(TerminalPane& pane) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,34 @@ inline constexpr std::size_t maxPortNameLength = 15;  // characters
 // identity, letters compared without case: one that goes on after it matches,
 // a shorter one does not.
 [[nodiscard]] bool matchesModemIdentity(std::string_view hardwareId);
+
+// One modem present, with what tells it apart from its twins of the same
+// identifiers: its USB serial number and where it sits on the bus.
+struct ModemPort {
+    std::string name;                   // "ttyACM0"; on Windows the port name, "COM5"
+    std::string port;                   // what to open: "/dev/ttyACM0"; on Windows "COM5"
+    std::optional<std::string> serial;  // USB serial number; none when the device has none
+    std::string place;                  // "1-1.3": bus, then the hub ports down to the device; on
+                                        // Windows the location path; empty when unknown
+    bool operator==(const ModemPort&) const = default;
+};
+
+// Every modem present, in the order of the walk that connects (the last one
+// is the one the dialog takes). Nothing is restarted. On Windows the device
+// installer's walk; the two roots are not used there.
+[[nodiscard]] std::vector<ModemPort> findModems(const std::filesystem::path& sysfsRoot = "/sys",
+                                                const std::filesystem::path& devRoot = "/dev");
+
+// The pane's account of a connect's search, the last modem taken: "no device
+// found", or "device found on <name>" with the name cut to 15 characters;
+// when several were found, a line before it says how many and which one,
+// with its serial number and place ("3 devices found; using ttyACM2: serial
+// 0A17, at 1-1.3"; a place too long for that line on a line of its own).
+void logFoundModems(TerminalPane& pane, const std::vector<ModemPort>& found);
+
+// Text a device reports about itself (a serial number, a location) made safe
+// to show and to print as JSON: every byte outside printable ASCII becomes '?'.
+[[nodiscard]] std::string printableDeviceText(std::string_view text);
 
 // A USB device as the kernel numbers it on its bus.
 struct UsbAddress {
@@ -95,6 +124,8 @@ struct PortInfo {
     std::string path;        // "/dev/" + device node name; on Windows the port name again
     std::string usbVendor;   // hexadecimal as the kernel shows it; empty without a USB device
     std::string usbProduct;  // likewise
+    std::optional<std::string> serial;  // USB serial number, as in ModemPort
+    std::string place;                  // as in ModemPort; empty without a USB device
     bool matchesModem = false;
 };
 

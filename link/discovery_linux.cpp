@@ -22,6 +22,8 @@ struct UsbIdentity {
     std::string vendor;   // as read, e.g. "1fc9"
     std::string product;  // as read
     UsbAddress address;
+    std::optional<std::string> serial;  // "serial", made printable; none if absent or empty
+    std::string place;                  // "busnum-devpath", e.g. "1-1.3"
 };
 
 struct TtyDevice {
@@ -96,6 +98,14 @@ std::optional<UsbIdentity> findUsbDevice(const fs::path& deviceLink, const fs::p
             id.vendor = readAttribute(p / "idVendor").value_or("");
             id.product = readAttribute(p / "idProduct").value_or("");
             id.address = {readNumber(p / "busnum"), readNumber(p / "devnum")};
+            if (auto serial = readAttribute(p / "serial"); serial && !serial->empty()) {
+                id.serial = printableDeviceText(*serial);
+            }
+            // The kernel names a USB device by the same two parts; its number
+            // changes on every re-plug, its place does not.
+            const auto devpath = readAttribute(p / "devpath");
+            id.place = printableDeviceText(devpath ? std::to_string(id.address.bus) + "-" + *devpath
+                                                   : p.filename().string());
             return id;
         }
         p = p.parent_path();
@@ -129,6 +139,18 @@ std::vector<TtyDevice> scanTtys(const fs::path& sysfsRoot) {
 // first hardware identifier, so both platforms compare the same text.
 bool matchesModem(const UsbIdentity& usb) {
     return matchesModemIdentity("USB\\VID_" + usb.vendor + "&PID_" + usb.product);
+}
+
+// A tty the dialog could take: the modem's identifiers and a node to open.
+bool isModem(const TtyDevice& tty) {
+    return tty.usb && matchesModem(*tty.usb) && !tty.nodeName.empty();
+}
+
+ModemPort modemPort(const TtyDevice& tty, const fs::path& devRoot) {
+    return {.name = tty.nodeName,
+            .port = (devRoot / tty.nodeName).string(),
+            .serial = tty.usb->serial,
+            .place = tty.usb->place};
 }
 
 }  // namespace
@@ -166,20 +188,29 @@ SysfsPortFinder::SysfsPortFinder(fs::path sysfsRoot, fs::path devRoot,
       m_resetter(resetter ? std::move(resetter) : std::make_unique<SystemUsbResetter>(m_devRoot)) {}
 
 std::string SysfsPortFinder::findModemPort(TerminalPane& pane) {
-    std::string portName;
+    std::vector<ModemPort> found;
     for (const auto& tty : scanTtys(m_sysfsRoot)) {
-        if (!tty.usb || !matchesModem(*tty.usb) || tty.nodeName.empty()) {
+        if (!isModem(tty)) {
             continue;
         }
         m_resetter->restart(tty.usb->address, tty.nodeName);
-        portName = tty.nodeName.substr(0, maxPortNameLength);
+        found.push_back(modemPort(tty, m_devRoot));
     }
-    if (portName.empty()) {
-        pane.logLine("no device found");
+    logFoundModems(pane, found);
+    if (found.empty()) {
         return {};
     }
-    pane.logLine("device found on " + portName);
-    return (m_devRoot / portName).string();
+    return (m_devRoot / found.back().name.substr(0, maxPortNameLength)).string();
+}
+
+std::vector<ModemPort> findModems(const fs::path& sysfsRoot, const fs::path& devRoot) {
+    std::vector<ModemPort> found;
+    for (const auto& tty : scanTtys(sysfsRoot)) {
+        if (isModem(tty)) {
+            found.push_back(modemPort(tty, devRoot));
+        }
+    }
+    return found;
 }
 
 std::unique_ptr<PortFinder> makeSystemPortFinder(const fs::path& sysfsRoot) {
@@ -195,6 +226,8 @@ std::vector<PortInfo> listSerialPorts(const fs::path& sysfsRoot) {
         if (tty.usb) {
             info.usbVendor = tty.usb->vendor;
             info.usbProduct = tty.usb->product;
+            info.serial = tty.usb->serial;
+            info.place = tty.usb->place;
             info.matchesModem = matchesModem(*tty.usb);
         }
         ports.push_back(std::move(info));

@@ -3,7 +3,8 @@
 // match is restarted with DIF_PROPERTYCHANGE.
 
 #include <windows.h>
-// After <windows.h>, which it needs.
+// After <windows.h>, which they need.
+#include <cfgmgr32.h>
 #include <setupapi.h>
 
 #include <algorithm>
@@ -14,7 +15,8 @@
 #include <vector>
 
 #include "link/installer_port_finder.h"
-#include "link/utf8_win32.h"
+#include "platform/system_error_win32.h"
+#include "platform/utf8_win32.h"
 
 namespace modem {
 
@@ -57,14 +59,18 @@ public:
                 break;
             }
             m_devices.push_back(device);
-            ports.push_back({firstHardwareId(device), portName(device)});
+            ports.push_back({.hardwareId = firstHardwareId(device),
+                             .portName = portName(device),
+                             .instanceId = instanceId(device.DevInst),
+                             .parentInstanceId = parentInstanceId(device.DevInst),
+                             .location = location(device)});
         }
         return ports;
     }
 
-    void restart(std::size_t index, std::string_view name) override {
+    RestartResult restart(std::size_t index, std::string_view name) override {
         if (index >= m_devices.size()) {
-            return;
+            return {"no such device in the list"};
         }
         SP_PROPCHANGE_PARAMS params{};
         params.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
@@ -73,13 +79,19 @@ public:
         params.Scope = DICS_FLAG_CONFIGSPECIFIC;
         params.HwProfile = 0;
         SP_DEVINFO_DATA& device = m_devices[index];
-        // Needs administrator rights; without them the port is opened as it is.
         if (!SetupDiSetClassInstallParamsW(m_list, &device, &params.ClassInstallHeader,
-                                           sizeof params) ||
-            !SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, m_list, &device)) {
-            return;
+                                           sizeof params)) {
+            const DWORD error = GetLastError();
+            return {restartSkipReason(error, errorText("SetupDiSetClassInstallParams", error))};
+        }
+        // Refused without administrator rights, and always to a 32-bit program
+        // on 64-bit Windows; the port is then opened as it is.
+        if (!SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, m_list, &device)) {
+            const DWORD error = GetLastError();
+            return {restartSkipReason(error, errorText("SetupDiCallClassInstaller", error))};
         }
         waitForPort(name);
+        return {};
     }
 
 private:
@@ -91,17 +103,46 @@ private:
         }
     }
 
-    // The first of the device's hardware identifiers (a list of strings).
-    std::string firstHardwareId(SP_DEVINFO_DATA& device) {
+    // The first string of a device property (a single string or a list).
+    std::string firstString(SP_DEVINFO_DATA& device, DWORD property) {
         std::vector<wchar_t> buffer(1024, L'\0');
         DWORD type = 0;
         DWORD needed = 0;
         if (!SetupDiGetDeviceRegistryPropertyW(
-                m_list, &device, SPDRP_HARDWAREID, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                m_list, &device, property, &type, reinterpret_cast<BYTE*>(buffer.data()),
                 static_cast<DWORD>(buffer.size() * sizeof(wchar_t)), &needed)) {
             return {};
         }
         return fromBuffer(buffer, static_cast<DWORD>(buffer.size() * sizeof(wchar_t)));
+    }
+
+    // The first of the device's hardware identifiers (a list of strings).
+    std::string firstHardwareId(SP_DEVINFO_DATA& device) {
+        return firstString(device, SPDRP_HARDWAREID);
+    }
+
+    // Where the device sits: the location path names every hub port from the
+    // root; older systems only have the short location information.
+    std::string location(SP_DEVINFO_DATA& device) {
+        std::string path = firstString(device, SPDRP_LOCATION_PATHS);
+        return path.empty() ? firstString(device, SPDRP_LOCATION_INFORMATION) : path;
+    }
+
+    static std::string instanceId(DEVINST devInst) {
+        std::vector<wchar_t> buffer(MAX_DEVICE_ID_LEN + 1, L'\0');
+        if (CM_Get_Device_IDW(devInst, buffer.data(), static_cast<ULONG>(buffer.size()), 0) !=
+            CR_SUCCESS) {
+            return {};
+        }
+        return fromBuffer(buffer, static_cast<DWORD>(buffer.size() * sizeof(wchar_t)));
+    }
+
+    static std::string parentInstanceId(DEVINST devInst) {
+        DEVINST parent = 0;
+        if (CM_Get_Parent(&parent, devInst, 0) != CR_SUCCESS) {
+            return {};
+        }
+        return instanceId(parent);
     }
 
     std::optional<std::string> portName(SP_DEVINFO_DATA& device) {
@@ -174,6 +215,12 @@ std::vector<std::string> serialMapNames() {
 std::unique_ptr<PortFinder> makeSystemPortFinder(const std::filesystem::path& /*sysfsRoot*/) {
     return std::make_unique<InstallerPortFinder>(
         std::make_unique<SetupApiInstaller>(std::chrono::seconds(3)));
+}
+
+std::vector<ModemPort> findModems(const std::filesystem::path& /*sysfsRoot*/,
+                                  const std::filesystem::path& /*devRoot*/) {
+    SetupApiInstaller installer(std::chrono::milliseconds(0));
+    return installedModems(installer.presentPorts());
 }
 
 std::vector<PortInfo> listSerialPorts(const std::filesystem::path& /*sysfsRoot*/) {

@@ -56,6 +56,9 @@ void Link::connect() {
         m_ctx.messages.show("can't connect to device", "Error");
         return;
     }
+    if (m_ctx.traffic != nullptr) {
+        port->setNotes([tap = m_ctx.traffic](std::string_view note) { tap->status(note); });
+    }
     const OpenResult opened = port->open(path);
     m_lastError = opened.reason;
     if (opened.status == OpenStatus::CannotOpen) {

@@ -48,7 +48,9 @@ public:
     virtual ~TrafficTap() = default;
     virtual void sent(std::span<const std::uint8_t> bytes) = 0;
     virtual void received(std::span<const std::uint8_t> bytes) = 0;
-    // A status line of the pane, or a fault of the link worth keeping.
+    // A status line of the pane, or a fault of the link worth keeping. The
+    // port's notes on its driver come on the receive thread, with the same
+    // haste as received().
     virtual void status(std::string_view text) = 0;
 };
 

@@ -9,9 +9,11 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace modem {
 
@@ -82,6 +84,12 @@ public:
     [[nodiscard]] virtual ReadResult read(std::span<std::uint8_t> buffer) = 0;
     // Safe from any thread: ends the current waitReadable, or the next one.
     virtual void wake() = 0;
+
+    // Where the port notes how it copes with its driver: another way of
+    // waiting, a run of failed waits, pauses, the error that ended the link.
+    // Called on the thread that waits and reads. Set before open(); a port
+    // with nothing to note ignores it.
+    virtual void setNotes(std::function<void(std::string_view)> notes) { (void)notes; }
 };
 
 [[nodiscard]] std::unique_ptr<SerialPort> makeSystemSerialPort();

@@ -7,7 +7,8 @@
 // pseudo-terminal, end the wait at once with an empty mask or an error. On
 // such a port it waits instead with an overlapped read of one byte, which ends
 // as soon as a byte arrives; the byte is kept for the next read. Either wait
-// also ends on the wake-up event.
+// also ends on the wake-up event. Each such turn is noted (setNotes), so that
+// a traffic log shows which way the port was read.
 
 #include <windows.h>
 
@@ -17,8 +18,12 @@
 #include <string>
 #include <utility>
 
+#include "link/comm_api_win32.h"
+#include "link/port_errors_win32.h"
 #include "link/serial_port.h"
-#include "link/utf8_win32.h"
+#include "platform/system_error_win32.h"
+#include "platform/unique_handle_win32.h"
+#include "platform/utf8_win32.h"
 
 namespace modem {
 namespace {
@@ -31,66 +36,6 @@ constexpr DWORD failurePause = 50;         // ms between attempts after a failed
 constexpr int failuresBeforeHangUp = 20;   // consecutive failed waits: about one second
 constexpr auto quickEnd = std::chrono::milliseconds(5);  // a wait shorter than this found nothing
 
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : m_handle(handle) {}
-    ~UniqueHandle() { reset(); }
-    UniqueHandle(UniqueHandle&& other) noexcept
-        : m_handle(std::exchange(other.m_handle, nullptr)) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) {
-            reset(std::exchange(other.m_handle, nullptr));
-        }
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-    [[nodiscard]] HANDLE get() const { return m_handle; }
-    [[nodiscard]] bool valid() const {
-        return m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE;
-    }
-    void reset(HANDLE handle = nullptr) {
-        if (valid()) {
-            CloseHandle(m_handle);
-        }
-        m_handle = handle;
-    }
-
-private:
-    HANDLE m_handle = nullptr;
-};
-
-std::string systemMessage(DWORD error) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message;
-    if (length > 0 && text != nullptr) {
-        message = narrowUtf8(text, length);
-    }
-    if (text != nullptr) {
-        LocalFree(text);
-    }
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.')) {
-        message.pop_back();
-    }
-    if (message.empty()) {
-        message = "error " + std::to_string(error);
-    }
-    return message;
-}
-
-std::string errorText(std::string_view what, DWORD error) {
-    std::string text(what);
-    text += ": ";
-    text += systemMessage(error);
-    return text;
-}
-
 // "COM12" becomes \\.\COM12, the only spelling that reaches ports above COM9;
 // a path already in device form is kept.
 std::string devicePath(const std::string& name) {
@@ -99,8 +44,6 @@ std::string devicePath(const std::string& name) {
     }
     return "\\\\.\\" + name;
 }
-
-constexpr DWORD errorNoSuchDevice = 433;  // ERROR_NO_SUCH_DEVICE, which not every SDK defines
 
 // The name of the object that marks a port as held by one of our programs:
 // share mode 0 keeps everyone else out on Windows, but not every system that
@@ -118,25 +61,8 @@ std::wstring holdName(const std::string& path) {
     return wide;
 }
 
-// Errors after which the device is not coming back on this handle: what USB
-// serial drivers give once the device is unplugged, and what Wine gives once
-// the pseudo-terminal behind a port has hung up.
 bool isGone(DWORD error) {
-    switch (error) {
-        case ERROR_ACCESS_DENIED:
-        case ERROR_BAD_COMMAND:
-        case ERROR_BROKEN_PIPE:
-        case ERROR_DEVICE_NOT_CONNECTED:
-        case ERROR_DEVICE_REMOVED:
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_GEN_FAILURE:
-        case ERROR_INVALID_HANDLE:
-        case errorNoSuchDevice:
-        case ERROR_NOT_READY:
-            return true;
-        default:
-            return false;
-    }
+    return classifyPortError(error) == PortFault::Gone;
 }
 
 // How a wait for received bytes ended.
@@ -150,11 +76,56 @@ enum class Waited {
 
 enum class WaitMethod { CommEvent, FirstByte };
 
+class SystemCommApi final : public CommApi {
+public:
+    HANDLE openPort(const std::wstring& device) override {
+        // Share mode 0: nobody else may open the port while we hold it.
+        return CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+    }
+    BOOL closePort(HANDLE port) override { return CloseHandle(port); }
+    BOOL setCommMask(HANDLE port, DWORD mask) override { return SetCommMask(port, mask); }
+    BOOL setupComm(HANDLE port, DWORD inQueue, DWORD outQueue) override {
+        return SetupComm(port, inQueue, outQueue);
+    }
+    BOOL purgeComm(HANDLE port, DWORD flags) override { return PurgeComm(port, flags); }
+    BOOL setCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) override {
+        return SetCommTimeouts(port, timeouts);
+    }
+    BOOL getCommState(HANDLE port, DCB* dcb) override { return GetCommState(port, dcb); }
+    BOOL setCommState(HANDLE port, DCB* dcb) override { return SetCommState(port, dcb); }
+    BOOL escapeCommFunction(HANDLE port, DWORD function) override {
+        return EscapeCommFunction(port, function);
+    }
+    BOOL clearCommError(HANDLE port, DWORD* errors, COMSTAT* status) override {
+        return ClearCommError(port, errors, status);
+    }
+    BOOL waitCommEvent(HANDLE port, DWORD* mask, OVERLAPPED* overlapped) override {
+        return WaitCommEvent(port, mask, overlapped);
+    }
+    BOOL readFile(HANDLE port, void* buffer, DWORD size, DWORD* read,
+                  OVERLAPPED* overlapped) override {
+        return ReadFile(port, buffer, size, read, overlapped);
+    }
+    BOOL writeFile(HANDLE port, const void* buffer, DWORD size, DWORD* written,
+                   OVERLAPPED* overlapped) override {
+        return WriteFile(port, buffer, size, written, overlapped);
+    }
+    BOOL getOverlappedResult(HANDLE port, OVERLAPPED* overlapped, DWORD* transferred,
+                             BOOL wait) override {
+        return GetOverlappedResult(port, overlapped, transferred, wait);
+    }
+    BOOL cancelIoEx(HANDLE port, OVERLAPPED* overlapped) override {
+        return CancelIoEx(port, overlapped);
+    }
+};
+
 class Win32SerialPort final : public SerialPort {
 public:
-    Win32SerialPort()
-        // Auto-reset: one wake() ends one wait, as the interface promises.
-        : m_wake(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+    explicit Win32SerialPort(CommApi& api)
+        : m_api(api),
+          // Auto-reset: one wake() ends one wait, as the interface promises.
+          m_wake(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
           m_waitEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
           m_readEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
           m_writeEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
@@ -175,12 +146,8 @@ public:
         if (hold.valid() && GetLastError() == ERROR_ALREADY_EXISTS) {
             return {OpenStatus::CannotOpen, path + ": in use by another program"};
         }
-        const std::wstring device = widenUtf8(devicePath(path));
-        // Share mode 0: nobody else may open the port while we hold it.
-        UniqueHandle handle(CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED,
-                                        nullptr));
-        if (!handle.valid()) {
+        const HANDLE handle = m_api.openPort(widenUtf8(devicePath(path)));
+        if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
             const DWORD error = GetLastError();
             if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
                 return {OpenStatus::CannotOpen, path + ": in use by another program"};
@@ -190,30 +157,39 @@ public:
             }
             return {OpenStatus::CannotOpen, errorText(path, error)};
         }
-        if (auto reason = configure(handle.get()); !reason.empty()) {
+        if (auto reason = configure(handle); !reason.empty()) {
+            m_api.closePort(handle);
             return {OpenStatus::CannotConfigure, std::move(reason)};
         }
-        m_port = std::move(handle);
+        m_port = handle;
         m_hold = std::move(hold);
         m_method = WaitMethod::CommEvent;
         m_held = false;
         m_failures = 0;
+        m_pausesNoted = false;
         ResetEvent(m_wake.get());
         return {};
     }
 
     void close() override {
-        m_port.reset();
+        if (isOpen()) {
+            m_api.closePort(m_port);
+        }
+        m_port = INVALID_HANDLE_VALUE;
         m_hold.reset();
         m_held = false;
     }
 
-    bool isOpen() const override { return m_port.valid(); }
+    bool isOpen() const override { return m_port != INVALID_HANDLE_VALUE; }
+
+    void setNotes(std::function<void(std::string_view)> notes) override {
+        m_notes = std::move(notes);
+    }
 
     WriteResult write(std::span<const std::uint8_t> bytes,
                       std::chrono::milliseconds deadline) override {
         WriteResult result;
-        if (!m_port.valid()) {
+        if (!isOpen()) {
             result.status = WriteStatus::NotOpen;
             return result;
         }
@@ -225,7 +201,7 @@ public:
         overlapped.hEvent = m_writeEvent.get();
         ResetEvent(overlapped.hEvent);
         DWORD written = 0;
-        BOOL ok = WriteFile(m_port.get(), bytes.data(), size, &written, &overlapped);
+        BOOL ok = m_api.writeFile(m_port, bytes.data(), size, &written, &overlapped);
         DWORD error = ok ? ERROR_SUCCESS : GetLastError();
         bool late = false;
         if (!ok && error == ERROR_IO_PENDING) {
@@ -233,10 +209,10 @@ public:
                 static_cast<DWORD>(std::clamp<long long>(deadline.count(), 0, 0x7FFFFFFF));
             if (WaitForSingleObject(overlapped.hEvent, limit) != WAIT_OBJECT_0) {
                 late = true;
-                CancelIoEx(m_port.get(), &overlapped);
+                m_api.cancelIoEx(m_port, &overlapped);
             }
             // Waits for the cancel too: the record must outlive the operation.
-            ok = GetOverlappedResult(m_port.get(), &overlapped, &written, TRUE);
+            ok = m_api.getOverlappedResult(m_port, &overlapped, &written, TRUE);
             error = ok ? ERROR_SUCCESS : GetLastError();
         }
         result.written = written;
@@ -256,7 +232,7 @@ public:
     }
 
     WaitStatus waitReadable() override {
-        if (!m_port.valid()) {
+        if (!isOpen()) {
             return WaitStatus::HangUp;
         }
         for (;;) {
@@ -267,9 +243,10 @@ public:
             // abort-on-error leaves after a line error, are dealt with first.
             DWORD errors = 0;
             COMSTAT status{};
-            if (!ClearCommError(m_port.get(), &errors, &status)) {
-                if (isGone(GetLastError())) {
-                    return WaitStatus::HangUp;
+            if (!m_api.clearCommError(m_port, &errors, &status)) {
+                const DWORD error = GetLastError();
+                if (isGone(error)) {
+                    return gone("ClearCommError", error);
                 }
             } else if (status.cbInQue > 0) {
                 return WaitStatus::Readable;
@@ -279,6 +256,10 @@ public:
                 m_method == WaitMethod::CommEvent ? waitForEvent() : waitForFirstByte();
             switch (waited) {
                 case Waited::Arrived:
+                    if (m_failures > 0) {
+                        note("receive: waits work again after " + std::to_string(m_failures) +
+                             " failed");
+                    }
                     m_failures = 0;
                     break;
                 case Waited::Woken:
@@ -287,13 +268,28 @@ public:
                     return WaitStatus::HangUp;
                 case Waited::Nothing:
                     // A driver that ends every wait at once must not make this a busy loop.
-                    if (std::chrono::steady_clock::now() - began < quickEnd && pause()) {
-                        return WaitStatus::Woken;
+                    if (std::chrono::steady_clock::now() - began < quickEnd) {
+                        if (!m_pausesNoted) {
+                            m_pausesNoted = true;
+                            note("receive: the driver ends waits at once with nothing; pausing " +
+                                 std::to_string(failurePause) + " ms between such waits");
+                        }
+                        if (pause()) {
+                            return WaitStatus::Woken;
+                        }
                     }
                     break;
                 case Waited::Failed:
+                    if (m_failures == 0) {
+                        note("receive: a wait failed (" + m_failure + "); trying again every " +
+                             std::to_string(failurePause) + " ms, the port counts as gone after " +
+                             std::to_string(failuresBeforeHangUp) + " failures in a row");
+                    }
                     if (++m_failures >= failuresBeforeHangUp) {
-                        return WaitStatus::HangUp;  // the port keeps refusing: treat it as gone
+                        // The port keeps refusing: treat it as gone.
+                        note("receive: " + std::to_string(m_failures) +
+                             " waits failed in a row; the port counts as gone");
+                        return WaitStatus::HangUp;
                     }
                     if (pause()) {
                         return WaitStatus::Woken;
@@ -304,7 +300,7 @@ public:
     }
 
     ReadResult read(std::span<std::uint8_t> buffer) override {
-        if (!m_port.valid()) {
+        if (!isOpen()) {
             return {ReadStatus::HangUp, 0};
         }
         if (buffer.empty()) {
@@ -319,12 +315,16 @@ public:
         const auto got = [&count] { return ReadResult{ReadStatus::Data, count}; };
         DWORD errors = 0;
         COMSTAT status{};
-        if (!ClearCommError(m_port.get(), &errors, &status)) {
+        if (!m_api.clearCommError(m_port, &errors, &status)) {
             const DWORD error = GetLastError();
             if (count > 0) {
                 return got();
             }
-            return {isGone(error) ? ReadStatus::HangUp : ReadStatus::Error, 0};
+            if (isGone(error)) {
+                (void)gone("ClearCommError", error);
+                return {ReadStatus::HangUp, 0};
+            }
+            return {ReadStatus::Error, 0};
         }
         const auto wanted = static_cast<DWORD>(std::min<std::size_t>(
             status.cbInQue, std::min<std::size_t>(buffer.size() - count, MAXDWORD)));
@@ -335,15 +335,15 @@ public:
         overlapped.hEvent = m_readEvent.get();
         ResetEvent(overlapped.hEvent);
         DWORD n = 0;
-        BOOL ok = ReadFile(m_port.get(), buffer.data() + count, wanted, &n, &overlapped);
+        BOOL ok = m_api.readFile(m_port, buffer.data() + count, wanted, &n, &overlapped);
         DWORD error = ok ? ERROR_SUCCESS : GetLastError();
         if (!ok && error == ERROR_IO_PENDING) {
             // The bytes are queued, so this ends at once; the limit guards against
             // a driver that holds on to them.
             if (WaitForSingleObject(overlapped.hEvent, readTotalTimeout + 100) != WAIT_OBJECT_0) {
-                CancelIoEx(m_port.get(), &overlapped);
+                m_api.cancelIoEx(m_port, &overlapped);
             }
-            ok = GetOverlappedResult(m_port.get(), &overlapped, &n, TRUE);
+            ok = m_api.getOverlappedResult(m_port, &overlapped, &n, TRUE);
             error = ok ? ERROR_SUCCESS : GetLastError();
         }
         count += n;
@@ -354,6 +354,7 @@ public:
             return count > 0 ? got() : ReadResult{ReadStatus::WouldBlock, 0};
         }
         if (isGone(error)) {
+            (void)gone("ReadFile", error);
             return {ReadStatus::HangUp, 0};
         }
         clearErrors();
@@ -364,12 +365,12 @@ public:
 
 private:
     // Returns an empty text on success, else why the line settings failed.
-    static std::string configure(HANDLE port) {
+    std::string configure(HANDLE port) {
         // The results of these are of no consequence: a driver that refuses the
         // queue sizes or the purge still carries data.
-        SetCommMask(port, EV_RXCHAR);
-        SetupComm(port, queueSize, queueSize);
-        PurgeComm(port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+        m_api.setCommMask(port, EV_RXCHAR);
+        m_api.setupComm(port, queueSize, queueSize);
+        m_api.purgeComm(port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
 
         // A read returns at once with what is there; with nothing there it waits
         // for the bytes asked for, up to one second. A write gives up after one.
@@ -379,14 +380,14 @@ private:
         timeouts.ReadTotalTimeoutConstant = readTotalTimeout;
         timeouts.WriteTotalTimeoutMultiplier = 0;
         timeouts.WriteTotalTimeoutConstant = writeTotalTimeout;
-        if (!SetCommTimeouts(port, &timeouts)) {
+        if (!m_api.setCommTimeouts(port, &timeouts)) {
             return errorText("SetCommTimeouts", GetLastError());
         }
 
         // Fields not set here keep the driver's values.
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
-        GetCommState(port, &dcb);
+        m_api.getCommState(port, &dcb);
         dcb.BaudRate = CBR_9600;
         dcb.ByteSize = 8;
         dcb.Parity = NOPARITY;
@@ -408,32 +409,41 @@ private:
         dcb.XoffLim = 128;
         dcb.XonChar = 0x00;
         dcb.XoffChar = static_cast<char>(0xFF);
-        if (!SetCommState(port, &dcb)) {
+        if (!m_api.setCommState(port, &dcb)) {
             return errorText("SetCommState", GetLastError());
         }
         // A port without modem lines (Wine's pseudo-terminals) refuses these and
         // still carries data.
-        EscapeCommFunction(port, SETDTR);
-        EscapeCommFunction(port, SETRTS);
+        m_api.escapeCommFunction(port, SETDTR);
+        m_api.escapeCommFunction(port, SETRTS);
         return {};
     }
 
     void clearErrors() {
         DWORD errors = 0;
         COMSTAT status{};
-        ClearCommError(m_port.get(), &errors, &status);
+        m_api.clearCommError(m_port, &errors, &status);
+    }
+
+    void note(const std::string& text) const {
+        if (m_notes) {
+            m_notes(text);
+        }
+    }
+
+    // Notes the call and code that ended the link; returns HangUp.
+    WaitStatus gone(std::string_view call, DWORD error) const {
+        note("receive: the port is gone: " + errorText(call, error));
+        return WaitStatus::HangUp;
     }
 
     // Waits for the pending operation of `overlapped` or a wake-up, with a limit
-    // in ms (INFINITE for none). Unless the operation ended by itself it is
-    // cancelled, and in every case it is over when this returns. Returns whether
-    // wake() was called.
-    bool await(OVERLAPPED& overlapped, DWORD limit) {
+    // in ms (INFINITE for none). Returns whether wake() was called. Unless the
+    // operation ended by itself the caller must end it before the record goes.
+    bool await(OVERLAPPED& overlapped, DWORD limit, bool& ended) {
         const std::array<HANDLE, 2> events{overlapped.hEvent, m_wake.get()};
         const DWORD which = WaitForMultipleObjects(2, events.data(), FALSE, limit);
-        if (which != WAIT_OBJECT_0) {
-            CancelIoEx(m_port.get(), &overlapped);
-        }
+        ended = which == WAIT_OBJECT_0;
         return which == WAIT_OBJECT_0 + 1;
     }
 
@@ -442,12 +452,20 @@ private:
         overlapped.hEvent = m_waitEvent.get();
         ResetEvent(overlapped.hEvent);
         DWORD mask = 0;
-        BOOL ok = WaitCommEvent(m_port.get(), &mask, &overlapped);
+        BOOL ok = m_api.waitCommEvent(m_port, &mask, &overlapped);
         DWORD error = ok ? ERROR_SUCCESS : GetLastError();
         if (!ok && error == ERROR_IO_PENDING) {
-            const bool woken = await(overlapped, INFINITE);
+            bool ended = false;
+            const bool woken = await(overlapped, INFINITE, ended);
+            if (!ended) {
+                // Setting the mask ends a pending WaitCommEvent on every driver,
+                // also on one that ignores the cancel; the cancel covers those
+                // that do not complete it on a mask change.
+                m_api.setCommMask(m_port, EV_RXCHAR);
+                m_api.cancelIoEx(m_port, &overlapped);
+            }
             DWORD unused = 0;
-            ok = GetOverlappedResult(m_port.get(), &overlapped, &unused, TRUE);
+            ok = m_api.getOverlappedResult(m_port, &overlapped, &unused, TRUE);
             error = ok ? ERROR_SUCCESS : GetLastError();
             if (woken) {
                 return Waited::Woken;
@@ -457,20 +475,32 @@ private:
             return Waited::Arrived;
         }
         if (!ok && isGone(error)) {
+            (void)gone("WaitCommEvent", error);
             return Waited::Gone;
         }
         // A line error under abort-on-error ends the wait too; that is no reason
         // to stop waiting this way.
         DWORD errors = 0;
         COMSTAT status{};
-        if (!ClearCommError(m_port.get(), &errors, &status)) {
-            return isGone(GetLastError()) ? Waited::Gone : Waited::Failed;
+        if (!m_api.clearCommError(m_port, &errors, &status)) {
+            const DWORD clearError = GetLastError();
+            if (isGone(clearError)) {
+                (void)gone("ClearCommError", clearError);
+                return Waited::Gone;
+            }
+            m_failure = errorText("ClearCommError", clearError);
+            return Waited::Failed;
         }
         if (errors != 0) {
             return Waited::Arrived;
         }
         // An empty mask or a refused wait: this driver cannot wait for events.
         m_method = WaitMethod::FirstByte;
+        note(ok ? std::string("receive: the driver ends event waits with no event; waiting "
+                              "with one-byte reads from now on")
+                : "receive: the driver cannot wait for events (" +
+                      errorText("WaitCommEvent", error) +
+                      "); waiting with one-byte reads from now on");
         return Waited::Arrived;
     }
 
@@ -479,13 +509,17 @@ private:
         overlapped.hEvent = m_readEvent.get();
         ResetEvent(overlapped.hEvent);
         DWORD n = 0;
-        BOOL ok = ReadFile(m_port.get(), &m_heldByte, 1, &n, &overlapped);
+        BOOL ok = m_api.readFile(m_port, &m_heldByte, 1, &n, &overlapped);
         DWORD error = ok ? ERROR_SUCCESS : GetLastError();
         bool woken = false;
         if (!ok && error == ERROR_IO_PENDING) {
             // Some drivers never end this read by the time-outs; ours ends it.
-            woken = await(overlapped, firstByteLimit);
-            ok = GetOverlappedResult(m_port.get(), &overlapped, &n, TRUE);
+            bool ended = false;
+            woken = await(overlapped, firstByteLimit, ended);
+            if (!ended) {
+                m_api.cancelIoEx(m_port, &overlapped);
+            }
+            ok = m_api.getOverlappedResult(m_port, &overlapped, &n, TRUE);
             error = ok ? ERROR_SUCCESS : GetLastError();
         }
         // A cancelled read may still have taken its byte.
@@ -496,35 +530,56 @@ private:
         if (m_held) {
             return Waited::Arrived;
         }
-        if (ok || error == ERROR_TIMEOUT || error == ERROR_OPERATION_ABORTED) {
-            if (error == ERROR_OPERATION_ABORTED) {
-                clearErrors();  // a line error, or our own cancel
-            }
+        if (ok) {
             return Waited::Nothing;
         }
-        return isGone(error) ? Waited::Gone : Waited::Failed;
+        switch (classifyPortError(error)) {
+            case PortFault::Gone:
+                (void)gone("ReadFile", error);
+                return Waited::Gone;
+            case PortFault::Transient:
+                clearErrors();  // a line error, a time-out, or our own cancel
+                return Waited::Nothing;
+            case PortFault::Refused:
+                break;
+        }
+        m_failure = errorText("ReadFile", error);
+        return Waited::Failed;
     }
 
     // Waits before the next attempt; returns whether wake() was called meanwhile.
     bool pause() { return WaitForSingleObject(m_wake.get(), failurePause) == WAIT_OBJECT_0; }
 
-    UniqueHandle m_port;
-    UniqueHandle m_hold;  // our mark on the port's name while it is open
+    CommApi& m_api;
+    HANDLE m_port = INVALID_HANDLE_VALUE;  // closed through m_api
+    UniqueHandle m_hold;                   // our mark on the port's name while it is open
     UniqueHandle m_wake;
     UniqueHandle m_waitEvent;   // WaitCommEvent's
     UniqueHandle m_readEvent;   // the receive thread's reads
     UniqueHandle m_writeEvent;  // the writer's; writes never overlap each other
+    std::function<void(std::string_view)> m_notes;
     WaitMethod m_method = WaitMethod::CommEvent;
     // A byte the one-byte wait took, handed out first by the next read.
     std::uint8_t m_heldByte = 0;
     bool m_held = false;
-    int m_failures = 0;  // consecutive failed waits
+    int m_failures = 0;          // consecutive failed waits
+    std::string m_failure;       // why the last wait failed
+    bool m_pausesNoted = false;  // the pauses after empty waits, noted once per open
 };
 
 }  // namespace
 
+CommApi& systemCommApi() {
+    static SystemCommApi api;
+    return api;
+}
+
+std::unique_ptr<SerialPort> makeWin32SerialPort(CommApi& api) {
+    return std::make_unique<Win32SerialPort>(api);
+}
+
 std::unique_ptr<SerialPort> makeSystemSerialPort() {
-    return std::make_unique<Win32SerialPort>();
+    return makeWin32SerialPort(systemCommApi());
 }
 
 }  // namespace modem

@@ -1,12 +1,18 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 
+#include "platform/system_error_win32.h"
+#include "platform/unique_handle_win32.h"
+#include "platform/utf8_win32.h"
 #include "settings/safe_write.h"
+#include "settings/safe_write_win32.h"
 
 namespace modem {
 
@@ -14,35 +20,17 @@ namespace {
 
 // The longest file name NTFS and FAT32 take, in UTF-16 units.
 constexpr std::size_t nameMax = 255;
+// What a temporary name beside the target adds to its name: "." base "." hex ".tmp".
+constexpr std::size_t temporaryExtra = 1 + 1 + 8 + 4;
 
-class UniqueHandle {
+// Removes a file of ours unless it has been put to use. Must outlive the
+// file's handle: an open file cannot be deleted.
+class FileGuard {
 public:
-    explicit UniqueHandle(HANDLE h = INVALID_HANDLE_VALUE) : m_handle(h) {}
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    ~UniqueHandle() {
-        if (m_handle != INVALID_HANDLE_VALUE) {
-            ::CloseHandle(m_handle);
-        }
-    }
-    [[nodiscard]] HANDLE get() const { return m_handle; }
-    // Closes now so that a failing close is seen by the caller.
-    [[nodiscard]] bool close() {
-        return ::CloseHandle(std::exchange(m_handle, INVALID_HANDLE_VALUE)) != 0;
-    }
-
-private:
-    HANDLE m_handle;
-};
-
-// Removes the temporary file unless the rename has made it the target. Must
-// outlive the file's handle: an open file cannot be deleted.
-class TempFileGuard {
-public:
-    explicit TempFileGuard(std::wstring path) : m_path(std::move(path)) {}
-    TempFileGuard(const TempFileGuard&) = delete;
-    TempFileGuard& operator=(const TempFileGuard&) = delete;
-    ~TempFileGuard() {
+    explicit FileGuard(std::wstring path) : m_path(std::move(path)) {}
+    FileGuard(const FileGuard&) = delete;
+    FileGuard& operator=(const FileGuard&) = delete;
+    ~FileGuard() {
         if (m_armed) {
             ::DeleteFileW(m_path.c_str());
         }
@@ -54,44 +42,20 @@ private:
     bool m_armed = true;
 };
 
-// The system's text for `err` in UTF-8, without the trailing line break.
-std::string errorText(DWORD err) {
-    wchar_t* buffer = nullptr;
-    const DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, err, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring wide = n > 0 && buffer != nullptr ? std::wstring(buffer, n) : std::wstring();
-    ::LocalFree(buffer);
-    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ' ||
-                             wide.back() == L'.')) {
-        wide.pop_back();
-    }
-    std::string text;
-    if (!wide.empty()) {
-        const int size = ::WideCharToMultiByte(
-            CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-        text.resize(static_cast<std::size_t>(size));
-        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(),
-                              size, nullptr, nullptr);
-    }
-    return text + " (error " + std::to_string(err) + ")";
-}
-
 WriteStatus failure(WriteOutcome outcome, const char* what, DWORD err) {
-    return {outcome, std::string(what) + ": " + errorText(err)};
+    return {outcome, errorText(what, err)};
 }
 
-std::wstring temporaryName(const std::wstring& base, std::uint32_t salt) {
+std::wstring temporaryName(const std::wstring& base, std::uint32_t salt, const wchar_t* suffix) {
     // Beside the target, and short enough for the folder even when the
     // target's own name is at the limit.
-    constexpr std::size_t extra = 1 + 1 + 8 + 4;  // "." base "." hex ".tmp"
-    std::size_t keep = std::min(base.size(), nameMax - extra);
+    std::size_t keep = std::min(base.size(), nameMax - temporaryExtra);
     if (keep > 0 && keep < base.size() && IS_HIGH_SURROGATE(base[keep - 1])) {
         --keep;  // never split a character
     }
     wchar_t hex[9];
     std::swprintf(hex, 9, L"%08x", static_cast<unsigned>(salt));
-    return L"." + base.substr(0, keep) + L"." + hex + L".tmp";
+    return L"." + base.substr(0, keep) + L"." + hex + suffix;
 }
 
 bool writeAll(HANDLE file, std::span<const std::uint8_t> bytes) {
@@ -110,13 +74,30 @@ bool writeAll(HANDLE file, std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+// The absolute form of `path`; empty with the error set on failure.
+std::wstring fullPath(const std::wstring& path) {
+    std::wstring buffer(MAX_PATH, L'\0');
+    DWORD n =
+        ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (n >= buffer.size()) {
+        buffer.resize(n);
+        n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(),
+                               nullptr);
+    }
+    if (n == 0 || n >= buffer.size()) {
+        return {};
+    }
+    buffer.resize(n);
+    return buffer;
+}
+
 // The file a symbolic link (or junction) finally names, so that the rename
 // replaces it rather than the link.
 bool followLink(const std::wstring& path, std::wstring& resolved) {
     UniqueHandle h(::CreateFileW(path.c_str(), 0,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (h.get() == INVALID_HANDLE_VALUE) {
+    if (!h.valid()) {
         return false;
     }
     std::wstring buffer(MAX_PATH, L'\0');
@@ -135,28 +116,105 @@ bool followLink(const std::wstring& path, std::wstring& resolved) {
     return true;
 }
 
+// Refusals that another program's brief hold on the target or on our new
+// file causes: a scanner or an indexer that opened it without letting it be
+// deleted or renamed.
+bool passingHold(DWORD err) {
+    switch (err) {
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_ACCESS_DENIED:  // also a file whose deletion is pending
+        case ERROR_UNABLE_TO_REMOVE_REPLACED:
+        case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+        case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+            return true;
+        default:
+            return false;
+    }
+}
+
+struct Replaced {
+    DWORD error = ERROR_SUCCESS;
+    // The previous file could not be put back from `backup`: it is kept there.
+    bool previousAside = false;
+};
+
+// One attempt to put `temp` in the place of `target`. ReplaceFileW keeps the
+// target's attributes, security and streams, which a rename would drop; with
+// a backup name, every way it can fail leaves the previous file findable.
+Replaced replaceOnce(const std::wstring& target, const std::wstring& temp,
+                     const std::wstring& backup, bool& targetExists) {
+    if (!targetExists) {
+        // Write-through: returns only once the rename itself is on disk.
+        if (::MoveFileExW(temp.c_str(), target.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return {};
+        }
+        return {::GetLastError()};
+    }
+    if (::ReplaceFileW(target.c_str(), temp.c_str(), backup.c_str(),
+                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        return {};
+    }
+    const DWORD err = ::GetLastError();
+    if (err == ERROR_FILE_NOT_FOUND &&
+        ::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        targetExists = false;  // removed meanwhile: a plain rename does
+        return {err};
+    }
+    if (err == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+        // The previous file went to the backup name, the new one stayed where
+        // it was: the previous one goes back.
+        if (!::MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            return {err, true};
+        }
+    }
+    return {err};
+}
+
 }  // namespace
+
+std::wstring extendedLengthPath(const std::wstring& full) {
+    const bool extended = full.starts_with(L"\\\\?\\") || full.starts_with(L"\\\\.\\");
+    if (extended || full.size() + temporaryExtra < MAX_PATH) {
+        return full;
+    }
+    if (full.starts_with(L"\\\\")) {
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    }
+    return L"\\\\?\\" + full;
+}
 
 WriteStatus writeFileAtomically(const std::filesystem::path& path,
                                 std::span<const std::uint8_t> bytes) {
-    namespace fs = std::filesystem;
+    return writeFileAtomically(path, bytes, ReplaceRetry{});
+}
+
+WriteStatus writeFileAtomically(const std::filesystem::path& path,
+                                std::span<const std::uint8_t> bytes, const ReplaceRetry& retry) {
     if (path.empty()) {
         return {WriteOutcome::CannotCreate, "no file name"};
     }
-
-    fs::path target = path;
+    // Absolute, and in the long form when a name 14 characters longer than
+    // the target's would not fit in MAX_PATH: the temporary file's.
+    std::wstring target = fullPath(path.native());
+    if (target.empty()) {
+        return failure(WriteOutcome::CannotCreate, "name", ::GetLastError());
+    }
+    target = extendedLengthPath(target);
     DWORD attributes = ::GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         std::wstring resolved;
-        if (!followLink(target.native(), resolved)) {
+        if (!followLink(target, resolved)) {
             return failure(WriteOutcome::CannotCreate, "cannot follow link", ::GetLastError());
         }
-        target = resolved;
+        target = extendedLengthPath(resolved);
         attributes = ::GetFileAttributesW(target.c_str());
     }
 
-    const std::wstring base = target.filename().native();
+    const std::size_t slash = target.find_last_of(L"\\/");
+    const std::wstring base = slash == std::wstring::npos ? target : target.substr(slash + 1);
     if (base.empty() || base == L"." || base == L"..") {
         return {WriteOutcome::CannotCreate, "not a file name"};
     }
@@ -165,10 +223,9 @@ WriteStatus writeFileAtomically(const std::filesystem::path& path,
     if (base.size() > nameMax) {
         return failure(WriteOutcome::CannotCreate, "name", ERROR_FILENAME_EXCED_RANGE);
     }
-    fs::path folder = target.parent_path();
-    if (folder.empty()) {
-        folder = ".";
-    }
+    // The folder with its closing separator: "C:\" is the drive's root where
+    // "C:" would be its current folder.
+    const std::wstring folder = target.substr(0, slash + 1);
 
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -178,8 +235,8 @@ WriteStatus writeFileAtomically(const std::filesystem::path& path,
         if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
             return {WriteOutcome::CannotCreate, "target: not a regular file"};
         }
-        // The rename would go through on some systems; the mark is the owner's
-        // wish that the file stay as it is.
+        // The replacement would go through on some systems; the mark is the
+        // owner's wish that the file stay as it is.
         if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
             return failure(WriteOutcome::CannotCreate, "target", ERROR_ACCESS_DENIED);
         }
@@ -196,9 +253,9 @@ WriteStatus writeFileAtomically(const std::filesystem::path& path,
 
     std::random_device entropy;
     HANDLE created = INVALID_HANDLE_VALUE;
-    fs::path tempPath;
+    std::wstring tempPath;
     for (int attempt = 0; attempt < 100 && created == INVALID_HANDLE_VALUE; ++attempt) {
-        tempPath = folder / temporaryName(base, entropy());
+        tempPath = folder + temporaryName(base, entropy(), L".tmp");
         created = ::CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created == INVALID_HANDLE_VALUE) {
@@ -211,7 +268,7 @@ WriteStatus writeFileAtomically(const std::filesystem::path& path,
     if (created == INVALID_HANDLE_VALUE) {
         return failure(WriteOutcome::CannotCreate, "temporary file", ERROR_FILE_EXISTS);
     }
-    TempFileGuard guard(tempPath.native());
+    FileGuard tempGuard(tempPath);  // before the handle, so it goes after it
     UniqueHandle file(created);
 
     if (!writeAll(file.get(), bytes)) {
@@ -223,13 +280,52 @@ WriteStatus writeFileAtomically(const std::filesystem::path& path,
     if (!file.close()) {
         return failure(WriteOutcome::CannotWrite, "close", ::GetLastError());
     }
-    // One rename, replacing the old file only once the new one is complete;
-    // write-through returns only when the rename itself is on disk.
-    if (!::MoveFileExW(tempPath.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return failure(WriteOutcome::CannotWrite, "rename", ::GetLastError());
+
+    const auto pauseBefore = [&retry](std::size_t attempt) {
+        if (retry.pause) {
+            retry.pause(retry.pauses[attempt]);
+        } else {
+            std::this_thread::sleep_for(retry.pauses[attempt]);
+        }
+    };
+    const std::wstring backupPath = folder + temporaryName(base, entropy(), L".old");
+    bool targetExists = attributes != INVALID_FILE_ATTRIBUTES;
+    Replaced replaced;
+    for (std::size_t attempt = 0;; ++attempt) {
+        const bool existed = targetExists;
+        replaced = replaceOnce(target, tempPath, backupPath, targetExists);
+        if (replaced.error == ERROR_SUCCESS || replaced.previousAside) {
+            break;
+        }
+        if (existed && !targetExists) {
+            continue;  // the target went meanwhile: rename at once
+        }
+        if (!passingHold(replaced.error) || attempt >= retry.pauses.size()) {
+            break;
+        }
+        pauseBefore(attempt);
     }
-    guard.release();
+    if (replaced.previousAside) {
+        // Nothing may be deleted now: the new content is in the temporary
+        // file, the previous in the backup; the message names the latter.
+        tempGuard.release();
+        return {WriteOutcome::CannotWrite, errorText("replace", replaced.error) +
+                                               "; the previous file is kept as " +
+                                               narrowUtf8(backupPath.data(), backupPath.size())};
+    }
+    if (replaced.error != ERROR_SUCCESS) {
+        return failure(WriteOutcome::CannotWrite, "replace", replaced.error);
+    }
+    tempGuard.release();
+    // The previous content, kept aside by the replacement: not wanted once the
+    // new one is in place. A scanner may still hold it for a moment.
+    for (std::size_t attempt = 0; !::DeleteFileW(backupPath.c_str()); ++attempt) {
+        const DWORD err = ::GetLastError();
+        if (err == ERROR_FILE_NOT_FOUND || !passingHold(err) || attempt >= retry.pauses.size()) {
+            break;
+        }
+        pauseBefore(attempt);
+    }
     return {};
 }
 

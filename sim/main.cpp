@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -20,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "settings/settings_file.h"
 #include "sim/modem_simulator.h"
@@ -201,18 +204,146 @@ struct Options {
     std::optional<std::string> profile0;
     std::optional<std::string> profile1;
     std::optional<std::string> log;
+    unsigned count = 1;
+    bool numbered = false;         // --count given: --link and --log name one per unit
+    std::vector<unsigned> silent;  // units that answer nothing
+};
+
+// A unit's own file from a name given for all: its number goes at the end of
+// a link's name ("tty" gives "tty0") and before a log's extension ("sim.log"
+// gives "sim0.log"), so the logs still open as what they are.
+std::string unitLinkPath(const std::string& prefix, unsigned unit) {
+    return prefix + std::to_string(unit);
+}
+
+std::string unitLogPath(const std::string& given, unsigned unit) {
+    const std::filesystem::path path(given);
+    std::filesystem::path numbered = path.parent_path();
+    numbered /= path.stem().string() + std::to_string(unit) + path.extension().string();
+    return numbered.string();
+}
+
+// One simulated modem with its own terminal, settings, line, link and log.
+class Unit {
+public:
+    Unit(unsigned number, std::optional<std::string> link, bool silent)
+        : m_number(number), m_link(std::move(link)), m_silent(silent) {}
+
+    [[nodiscard]] unsigned number() const { return m_number; }
+    modem::ModemSimulator& simulator() { return m_sim; }
+
+    bool openLog(const std::string& file, std::string& error) {
+        const unsigned number = m_number;
+        modem::OpenedTrafficLog opened = modem::TrafficLog::open(
+            file, {.onFailure = [number](std::string_view message) {
+                std::cerr << "modem-sim: unit " << number << ": " << message << '\n';
+            }});
+        if (!opened.log) {
+            error = opened.error;
+            return false;
+        }
+        m_log = std::move(opened.log);
+        return true;
+    }
+
+    // A fresh terminal, announced on standard output and at the link.
+    bool plugIn(OutputLine line, std::string& error) {
+        m_out = std::move(line);
+        m_pty = openPty(error);
+        if (!m_pty || (m_link && !repointLink(*m_link, m_pty->path, error))) {
+            return false;
+        }
+        printPath(m_pty->path);
+        note("serving on " + m_pty->path);
+        return true;
+    }
+
+    // Both our descriptors go, so the tool sees the hang-up.
+    void unplug() {
+        note("unplugged");
+        m_pty.reset();
+        m_out.drop();
+        m_sim.resetInput();
+    }
+
+    [[nodiscard]] int master() const { return m_pty ? m_pty->master.get() : -1; }
+    [[nodiscard]] short pollEvents() const {
+        // Bytes already due wait for the terminal to take them (POLLOUT), not
+        // for a timeout: with nobody reading, a zero timeout would spin.
+        return static_cast<short>(POLLIN | (m_out.due().empty() ? 0 : POLLOUT));
+    }
+    [[nodiscard]] int waitMs() const { return m_out.due().empty() ? m_out.untilNextMs() : -1; }
+
+    void serve(short revents) {
+        char buf[4096];
+        if ((revents & POLLIN) != 0) {
+            const ssize_t n = ::read(master(), buf, sizeof buf);
+            if (n > 0) {
+                const std::string_view received(buf, static_cast<std::size_t>(n));
+                record(modem::TrafficDirection::ToModem, received);
+                // A silent unit takes the bytes and does nothing with them, as
+                // a modem whose firmware has stopped.
+                if (!m_silent) {
+                    m_out.queue(m_sim.receive(received));
+                }
+            }
+        }
+        const std::string_view due = m_out.due();
+        if (!due.empty() && (revents & POLLOUT) != 0) {
+            const ssize_t n = ::write(master(), due.data(), due.size());
+            if (n > 0) {
+                record(modem::TrafficDirection::FromModem,
+                       due.substr(0, static_cast<std::size_t>(n)));
+                m_out.written(static_cast<std::size_t>(n));
+            }
+            // EAGAIN: nobody reads the terminal and its buffer is full; POLLOUT says when.
+        }
+    }
+
+    void stop() {
+        note("stopped");
+        if (m_link) {
+            std::error_code ec;
+            std::filesystem::remove(*m_link, ec);
+        }
+    }
+
+private:
+    // Each entry is on disk before the simulator answers: whoever reads the
+    // log after seeing an answer finds the command in it. A simulator can
+    // afford to wait for its log.
+    void note(std::string_view text) {
+        if (m_log) {
+            m_log->status(text);
+            m_log->flush();
+        }
+    }
+    void record(modem::TrafficDirection direction, std::string_view bytes) {
+        if (m_log) {
+            m_log->record(direction,
+                          {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+            m_log->flush();
+        }
+    }
+
+    unsigned m_number;
+    std::optional<std::string> m_link;
+    bool m_silent;
+    modem::ModemSimulator m_sim;
+    std::unique_ptr<modem::TrafficLog> m_log;
+    std::optional<Pty> m_pty;
+    OutputLine m_out{0};
 };
 
 int serve(const Options& options) {
-    modem::ModemSimulator sim;
     std::string error;
+    modem::ModemSimulator defaults;
+    std::array<modem::Mset, 2> profiles{defaults.profile(0), defaults.profile(1)};
     for (int i = 0; i < 2; ++i) {
-        modem::Mset profile = sim.profile(i);
-        if (!loadProfile(i == 0 ? options.profile0 : options.profile1, profile, error)) {
+        if (!loadProfile(i == 0 ? options.profile0 : options.profile1, profiles.at(i), error)) {
             std::cerr << "modem-sim: " << error << '\n';
             return 1;
         }
-        sim.setProfile(i, profile);
     }
     // Signals arrive through a descriptor so that the one poll loop handles them.
     sigset_t mask;
@@ -231,60 +362,48 @@ int serve(const Options& options) {
         return 1;
     }
 
-    // After the signal mask, which its writer thread inherits: a signal must
-    // reach the descriptor, not end the process in that thread.
-    // The tool's own log format, with the directions of the line: what the tool
-    // sent is '>' here too, so the two logs read side by side.
-    std::unique_ptr<modem::TrafficLog> log;
-    if (options.log) {
-        modem::OpenedTrafficLog opened =
-            modem::TrafficLog::open(*options.log, {.onFailure = [](std::string_view message) {
-                std::cerr << "modem-sim: " << message << '\n';
-            }});
-        if (!opened.log) {
-            std::cerr << "modem-sim: " << opened.error << '\n';
+    std::vector<std::unique_ptr<Unit>> units;
+    for (unsigned k = 0; k < options.count; ++k) {
+        std::optional<std::string> link = options.link;
+        if (link && options.numbered) {
+            link = unitLinkPath(*link, k);
+        }
+        const bool silent =
+            std::find(options.silent.begin(), options.silent.end(), k) != options.silent.end();
+        auto unit = std::make_unique<Unit>(k, std::move(link), silent);
+        for (int i = 0; i < 2; ++i) {
+            unit->simulator().setProfile(i, profiles.at(i));
+        }
+        // After the signal mask, which the log's writer thread inherits: a
+        // signal must reach the descriptor, not end the process in that thread.
+        // The tool's own log format, with the directions of the line: what the
+        // tool sent is '>' here too, so the two logs read side by side.
+        if (options.log &&
+            !unit->openLog(options.numbered ? unitLogPath(*options.log, k) : *options.log, error)) {
+            std::cerr << "modem-sim: " << error << '\n';
             return 1;
         }
-        log = std::move(opened.log);
+        units.push_back(std::move(unit));
     }
-    // Each entry is on disk before the simulator answers: whoever reads the log
-    // after seeing an answer finds the command in it. A simulator can afford
-    // to wait for its log.
-    const auto note = [&log](std::string_view text) {
-        if (log) {
-            log->status(text);
-            log->flush();
+    for (auto& unit : units) {
+        if (!unit->plugIn(OutputLine(options.baud), error)) {
+            std::cerr << "modem-sim: " << error << '\n';
+            return 1;
         }
-    };
-    const auto record = [&log](modem::TrafficDirection direction, std::string_view bytes) {
-        if (log) {
-            log->record(direction,
-                        {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
-            log->flush();
-        }
-    };
-
-    std::optional<Pty> pty = openPty(error);
-    if (!pty || (options.link && !repointLink(*options.link, pty->path, error))) {
-        std::cerr << "modem-sim: " << error << '\n';
-        return 1;
     }
-    printPath(pty->path);
-    note("serving on " + pty->path);
 
-    OutputLine out(options.baud);
-    char buf[4096];
+    std::vector<pollfd> fds(units.size() + 1);
     for (;;) {
-        pollfd fds[2] = {{signals.get(), POLLIN, 0}, {pty->master.get(), POLLIN, 0}};
-        // Bytes already due wait for the terminal to take them (POLLOUT), not for a
-        // timeout: with nobody reading, a zero timeout would spin.
+        fds[0] = {signals.get(), POLLIN, 0};
         int waitMs = -1;
-        if (!out.due().empty()) {
-            fds[1].events |= POLLOUT;
-        } else {
-            waitMs = out.untilNextMs();
+        for (std::size_t k = 0; k < units.size(); ++k) {
+            fds[k + 1] = {units[k]->master(), units[k]->pollEvents(), 0};
+            const int unitWait = units[k]->waitMs();
+            if (unitWait >= 0 && (waitMs < 0 || unitWait < waitMs)) {
+                waitMs = unitWait;
+            }
         }
-        const int ready = ::poll(fds, 2, waitMs);
+        const int ready = ::poll(fds.data(), fds.size(), waitMs);
         if (ready < 0 && errno != EINTR) {
             std::cerr << "modem-sim: " << systemError("poll") << '\n';
             break;
@@ -296,48 +415,31 @@ int serve(const Options& options) {
                 if (info.ssi_signo != SIGUSR1) {
                     break;
                 }
-                // Unplugged: both our descriptors go, so the tool sees the hang-up;
-                // then the device comes back on a fresh terminal.
-                note("unplugged");
-                pty.reset();
-                out.drop();
-                sim.resetInput();
-                pty = openPty(error);
-                if (!pty || (options.link && !repointLink(*options.link, pty->path, error))) {
-                    std::cerr << "modem-sim: " << error << '\n';
-                    return 1;
+                // Unplugged: a signal queued with a unit's number pulls that
+                // unit's cable, a plain one every unit's; each comes back at
+                // once on a fresh terminal.
+                const bool one = info.ssi_code == SI_QUEUE;
+                for (auto& unit : units) {
+                    if (one && static_cast<std::int64_t>(unit->number()) != info.ssi_int) {
+                        continue;
+                    }
+                    unit->unplug();
+                    if (!unit->plugIn(OutputLine(options.baud), error)) {
+                        std::cerr << "modem-sim: " << error << '\n';
+                        return 1;
+                    }
                 }
-                printPath(pty->path);
-                note("serving on " + pty->path);
                 continue;
             }
         }
 
-        if ((fds[1].revents & POLLIN) != 0) {
-            const ssize_t n = ::read(pty->master.get(), buf, sizeof buf);
-            if (n > 0) {
-                const std::string_view received(buf, static_cast<std::size_t>(n));
-                record(modem::TrafficDirection::ToModem, received);
-                out.queue(sim.receive(received));
-            }
-        }
-
-        const std::string_view due = out.due();
-        if (!due.empty() && (fds[1].revents & POLLOUT) != 0) {
-            const ssize_t n = ::write(pty->master.get(), due.data(), due.size());
-            if (n > 0) {
-                record(modem::TrafficDirection::FromModem,
-                       due.substr(0, static_cast<std::size_t>(n)));
-                out.written(static_cast<std::size_t>(n));
-            }
-            // EAGAIN: nobody reads the terminal and its buffer is full; POLLOUT says when.
+        for (std::size_t k = 0; k < units.size(); ++k) {
+            units[k]->serve(fds[k + 1].revents);
         }
     }
 
-    note("stopped");
-    if (options.link) {
-        std::error_code ec;
-        std::filesystem::remove(*options.link, ec);
+    for (auto& unit : units) {
+        unit->stop();
     }
     return 0;
 }
@@ -354,6 +456,23 @@ int main(int argc, char** argv) {
     app.add_option("--profile1", options.profile1, "Settings file for stored profile 1")
         ->check(CLI::ExistingFile);
     app.add_option("--log", options.log, "Record both directions with timestamps");
+    app.add_option("--count", options.count,
+                   "Serve N modems, each on its own terminal; --link and --log get its number")
+        ->check(CLI::Range(1U, 64U));
+    app.add_option("--silent", options.silent,
+                   "Unit numbers (from 0) that take every byte and answer nothing")
+        ->delimiter(',');
+    // Checked within the parse, so that it is reported as every usage error is.
+    app.callback([&app, &options] {
+        options.numbered = app.count("--count") > 0;
+        for (const unsigned unit : options.silent) {
+            if (unit >= options.count) {
+                throw CLI::ValidationError(
+                    "--silent",
+                    "no unit " + std::to_string(unit) + " among " + std::to_string(options.count));
+            }
+        }
+    });
     app.set_version_flag("--version", std::string("modem-sim ") + modem::versionText());
     CLI11_PARSE(app, argc, argv);
     return serve(options);

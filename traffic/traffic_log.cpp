@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "settings/utf8_path.h"
 #include "traffic/thread_priority.h"
 
 namespace modem {
@@ -42,7 +43,7 @@ OpenedTrafficLog TrafficLog::open(const std::filesystem::path& path, TrafficLogO
     std::ofstream out(path, std::ios::out | std::ios::app | std::ios::binary);
     if (!out.is_open()) {
         const int error = errno;
-        return {nullptr, "cannot open traffic log " + path.string() +
+        return {nullptr, "cannot open traffic log " + pathToUtf8(path) +
                              (error != 0 ? std::string(": ") + std::strerror(error) : "")};
     }
     return {std::make_unique<TrafficLog>(Key{}, std::move(out), path, std::move(options)), {}};
@@ -167,7 +168,7 @@ void TrafficLog::writerLoop() {
         std::string failure;
         if (!ok) {
             const int error = errno;
-            failure = "traffic log " + m_path.string() + ": cannot write" +
+            failure = "traffic log " + pathToUtf8(m_path) + ": cannot write" +
                       (error != 0 ? std::string(" (") + std::strerror(error) + ")" : "") +
                       "; logging stopped";
         }

@@ -63,11 +63,11 @@ struct HookDeleter {
 }  // namespace
 
 MainDialog::MainDialog(std::unique_ptr<PortFinder> finder,
-                       std::function<std::unique_ptr<SerialPort>()> makePort)
+                       std::function<std::unique_ptr<SerialPort>()> makePort, TrafficTap* traffic)
     : m_finder(std::move(finder)), m_form(&m_pane) {
     m_link =
         std::make_unique<Link>(LinkContext{m_pane, m_messages, m_timer, m_dispatcher, *m_finder,
-                                           std::move(makePort), showLinkState(m_form)});
+                                           std::move(makePort), showLinkState(m_form), traffic});
     m_actions = std::make_unique<ActionContext>(
         ActionContext{m_mset, m_form, m_pane, *m_link, m_files, m_messages});
 }

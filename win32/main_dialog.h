@@ -23,8 +23,10 @@ namespace modem {
 
 class MainDialog {
 public:
+    // `traffic`, when given, sees all the link's traffic and outlives the dialog.
     explicit MainDialog(std::unique_ptr<PortFinder> finder,
-                        std::function<std::unique_ptr<SerialPort>()> makePort);
+                        std::function<std::unique_ptr<SerialPort>()> makePort,
+                        TrafficTap* traffic = nullptr);
     // Stops the receive thread before anything it touches goes.
     ~MainDialog();
     MainDialog(const MainDialog&) = delete;
@@ -38,6 +40,7 @@ public:
     [[nodiscard]] TerminalPane& pane() { return m_pane; }
     [[nodiscard]] Mset& mset() { return m_mset; }
     [[nodiscard]] Link& link() { return *m_link; }
+    // Carries work to the dialog's thread while the dialog runs.
     [[nodiscard]] Dispatcher& dispatcher() { return m_dispatcher; }
     // Drawings of the terminal pane so far; 0 before the dialog exists.
     [[nodiscard]] int paneDrawCount() const { return m_paneView ? m_paneView->drawCount() : 0; }

@@ -11,16 +11,27 @@
 namespace modem {
 
 struct StartOptions {
-    std::wstring port;  // empty: the modem is looked for on every connect
+    std::string port;  // UTF-8; empty: the modem is looked for on every connect
+    std::string log;   // --log FILE, UTF-8: the traffic log; empty for none
+    // --quit-when-shown: close as soon as the dialog is shown, for scripts
+    // that check that the program starts.
+    bool quitWhenShown = false;
 };
+
+// --help or --version: the text is shown and the program ends with status 0.
+enum class Information { Help, Version };
 
 struct UsageError {
-    std::string message;
+    std::string message;  // UTF-8
 };
 
-// `arguments` without the program name.
-[[nodiscard]] std::variant<StartOptions, UsageError> parseArguments(
-    const std::vector<std::wstring>& arguments);
+using ParsedArguments = std::variant<StartOptions, Information, UsageError>;
+
+// `arguments` are UTF-8, without the program name.
+[[nodiscard]] ParsedArguments parseArguments(const std::vector<std::string>& arguments);
+
+// The process's command line as UTF-8, without the program name.
+[[nodiscard]] std::vector<std::string> commandLineArguments();
 
 [[nodiscard]] const char* usageText();
 
@@ -30,7 +41,13 @@ struct UsageError {
 
 // Common controls, the dialog's window class "firstClass" with icon 8001, then
 // the modal dialog. Returns the exit code: the dialog's result (0 after a
-// close, -1 when it cannot be created), or 0 when the class cannot be made.
+// close, -1 when it cannot be created), 0 when the class cannot be made, 1
+// when the traffic log cannot be opened (said in a message box).
 [[nodiscard]] int runModemcfg(HINSTANCE instance, const StartOptions& options);
+
+// The whole program after its command line: the dialog, or the help, the
+// version or the usage error in a message box (a program with windows has no
+// console to print on). Returns the exit code: 2 after a usage error.
+[[nodiscard]] int startModemcfg(HINSTANCE instance, const ParsedArguments& parsed);
 
 }  // namespace modem

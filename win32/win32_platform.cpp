@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "link/utf8_win32.h"
 #include "win32/wide_text.h"
 
 namespace modem {
@@ -26,6 +27,10 @@ constexpr DWORD chooserFlags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCH
 constexpr std::size_t pathCapacity = 4096;  // characters, the terminating zero included
 
 }  // namespace
+
+void showMessage(std::string_view text, std::string_view caption, UINT icon) {
+    MessageBoxW(nullptr, widenUtf8(text).c_str(), widenUtf8(caption).c_str(), MB_OK | icon);
+}
 
 void Win32MessageBox::show(std::string_view text, std::string_view caption, MessageIcon icon) {
     const UINT type = MB_OK | (icon == MessageIcon::Warning ? MB_ICONWARNING : 0U);

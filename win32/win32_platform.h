@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string_view>
 
 #include "platform/dispatcher.h"
 #include "platform/file_chooser.h"
@@ -21,6 +22,10 @@ namespace modem {
 // Messages of the dialog beyond the system's.
 inline constexpr UINT dispatchMessage = WM_APP + 1;  // run the posted tasks
 inline constexpr UINT paneChangedMessage = WM_APP + 2;
+
+// A message with one OK button and no owner window; `text` and `caption` are
+// UTF-8, `icon` one of the MB_ICON... flags (0 for none).
+void showMessage(std::string_view text, std::string_view caption, UINT icon);
 
 // No owner window: the dialog stays usable and keeps receiving meanwhile.
 class Win32MessageBox : public MessageBox {

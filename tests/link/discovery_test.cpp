@@ -3,10 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <optional>
 
-#include "support/temp_dir.h"
+#include "support/fake_sysfs.h"
 
 namespace modem {
 namespace {
@@ -32,56 +31,8 @@ private:
     std::vector<Restart>& m_log;
 };
 
-void writeText(const fs::path& file, const std::string& text) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file) << text;
-}
-
-// A sysfs tree laid out as the kernel does: class/tty/<name> links to the tty
-// under its device, whose `device` link leads to the USB interface and, one
-// level up, the USB device with its identifiers.
-class FakeSysfs {
-public:
-    fs::path root() const { return m_dir.path() / "sys"; }
-    fs::path devRoot() const { return m_dir.path() / "dev"; }
-
-    void addUsbTty(const std::string& name, const std::string& vendor, const std::string& product,
-                   unsigned bus, unsigned device,
-                   std::optional<std::string> nodeName = std::nullopt) {
-        const fs::path usb = root() / "devices/pci0000:00/usb1" / ("1-" + std::to_string(device));
-        writeText(usb / "idVendor", vendor + "\n");
-        writeText(usb / "idProduct", product + "\n");
-        writeText(usb / "busnum", std::to_string(bus) + "\n");
-        writeText(usb / "devnum", std::to_string(device) + "\n");
-        addTty(name, usb / ("1-" + std::to_string(device) + ":1.0"), nodeName.value_or(name));
-    }
-
-    void addPlatformTty(const std::string& name) {
-        addTty(name, root() / "devices/platform/serial8250", name);
-    }
-
-    // A virtual console: no device behind it.
-    void addVirtualTty(const std::string& name) {
-        const fs::path tty = root() / "devices/virtual/tty" / name;
-        writeText(tty / "uevent", "DEVNAME=" + name + "\n");
-        linkClass(name, tty);
-    }
-
-private:
-    void addTty(const std::string& name, const fs::path& parent, const std::string& nodeName) {
-        const fs::path tty = parent / "tty" / name;
-        writeText(tty / "uevent", nodeName.empty() ? "MAJOR=166\n" : "DEVNAME=" + nodeName + "\n");
-        fs::create_directory_symlink(parent, tty / "device");
-        linkClass(name, tty);
-    }
-
-    void linkClass(const std::string& name, const fs::path& tty) {
-        fs::create_directories(root() / "class/tty");
-        fs::create_directory_symlink(tty, root() / "class/tty" / name);
-    }
-
-    test::TempDir m_dir;
-};
+using test::FakeSysfs;
+using test::UsbTty;
 
 struct FindOutcome {
     std::string path;
@@ -152,7 +103,9 @@ TEST(SysfsPortFinder, RestartsEveryMatchInNaturalOrderAndTakesTheLast) {
     const auto out = find(sys);
     EXPECT_THAT(out.restarts, ElementsAre(Restart{1, 2, "ttyACM2"}, Restart{1, 10, "ttyACM10"}));
     EXPECT_EQ(out.path, (sys.devRoot() / "ttyACM10").string());
-    EXPECT_EQ(out.pane, "device found on ttyACM10\r\n");  // one line only
+    EXPECT_EQ(out.pane,
+              "2 devices found; using ttyACM10: no serial, at 1-10\r\n"
+              "device found on ttyACM10\r\n");
 }
 
 TEST(SysfsPortFinder, DeviceWithoutNodeNameIsNeitherRestartedNorTaken) {
@@ -179,6 +132,52 @@ TEST(SysfsPortFinder, FailedRestartGoesUnnoticed) {
     SysfsPortFinder finder(sys.root(), sys.devRoot());
     TerminalPane pane;
     EXPECT_EQ(finder.findModemPort(pane), (sys.devRoot() / "ttyACM0").string());
+}
+
+TEST(FindModems, TellsEveryModemApartBySerialAndPlaceAndThePaneNamesTheOneTaken) {
+    // Three modems behind hubs on two buses, one without a serial number,
+    // beside a USB adapter with a serial number and a modem whose tty has no
+    // node yet.
+    FakeSysfs sys;
+    sys.addUsbTty({.name = "ttyACM10", .device = 9, .devpath = "1.4", .serial = "A10"});
+    sys.addUsbTty({.name = "ttyACM0", .device = 5, .devpath = "1.1", .serial = "A00"});
+    sys.addUsbTty({.name = "ttyACM1", .bus = 2, .device = 3, .devpath = "2"});
+    sys.addUsbTty({.name = "ttyACM2", .bus = 2, .devpath = "3", .serial = "A2", .nodeName = ""});
+    sys.addUsbTty({.name = "ttyUSB0", .vendor = "0403", .devpath = "1.2", .serial = "FT1"});
+    const std::string dev = sys.devRoot().string();
+    EXPECT_THAT(findModems(sys.root(), sys.devRoot()),
+                ElementsAre(ModemPort{"ttyACM0", dev + "/ttyACM0", "A00", "1-1.1"},
+                            ModemPort{"ttyACM1", dev + "/ttyACM1", std::nullopt, "2-2"},
+                            ModemPort{"ttyACM10", dev + "/ttyACM10", "A10", "1-1.4"}));
+    const auto out = find(sys);
+    EXPECT_EQ(out.path, dev + "/ttyACM10");
+    EXPECT_EQ(out.pane,
+              "3 devices found; using ttyACM10: serial A10, at 1-1.4\r\n"
+              "device found on ttyACM10\r\n");
+}
+
+TEST(FindModems, SerialNumberIsWhatTheDeviceSaysMadePrintable) {
+    struct Case {
+        const char* label;
+        std::optional<std::string> attribute;  // none: no `serial` file
+        std::optional<std::string> serial;
+    };
+    const Case cases[] = {
+        {"plain", "0123ABCD", "0123ABCD"},
+        {"spaces around", "  X7 \t", "X7"},
+        {"no attribute", std::nullopt, std::nullopt},
+        {"empty", "", std::nullopt},
+        {"control and non-ASCII bytes", "S\x01N\xd0\x96\x7f", "S?N???"},
+        {"quote and backslash stay", "a\"b\\c", "a\"b\\c"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        FakeSysfs sys;
+        sys.addUsbTty({.name = "ttyACM0", .serial = c.attribute});
+        const auto found = findModems(sys.root(), sys.devRoot());
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_EQ(found[0].serial, c.serial);
+    }
 }
 
 TEST(ListSerialPorts, ListsDeviceBackedTtysWithUsbIdentifiers) {

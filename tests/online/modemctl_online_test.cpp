@@ -293,10 +293,10 @@ TEST(Ports, ListsEveryPortWithItsUsbIdsAndMarksTheModem) {
     const test::CliRun r = modemctl({"ports", "--sysfs-root", dir.path().string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
-              "/dev/ttyACM2  0403:6001\n"
-              "/dev/ttyACM10  1fc9:2909  modem\n"
+              "/dev/ttyACM2  0403:6001  at 1-3\n"
+              "/dev/ttyACM10  1fc9:2909  at 1-5  modem\n"
               "/dev/ttyS0\n"
-              "/dev/ttyUSB0  1FC9:2909  modem\n");
+              "/dev/ttyUSB0  1FC9:2909  at 1-4  modem\n");
 }
 
 TEST(Ports, NoPortsIsNoError) {

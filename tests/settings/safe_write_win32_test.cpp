@@ -1,17 +1,22 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "settings/safe_write.h"
+#include "settings/safe_write_win32.h"
 #include "settings/settings_file.h"
 #include "support/temp_dir.h"
 
 namespace modem {
 namespace {
 
+using std::chrono::milliseconds;
 using test::readBytes;
 using test::TempDir;
 using test::writeBytes;
@@ -111,6 +116,99 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  WriteOutcome::CannotCreate}),
     [](const auto& p) { return std::string(p.param.what); });
+
+// What a scanner or an indexer does to a file just saved: opens it for
+// reading without letting it be deleted or renamed, for a moment.
+HANDLE holdLikeAScanner(const std::filesystem::path& p) {
+    return ::CreateFileW(p.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+TEST(SafeWriteWindows, ASaveWaitsForAProgramThatHoldsTheFileForAMoment) {
+    TempDir dir;
+    const auto target = dir / "a.cfg";
+    writeBytes(target, pattern(300, 11));
+    HANDLE holder = holdLikeAScanner(target);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    std::vector<milliseconds> waited;
+    ReplaceRetry retry;
+    retry.pause = [&](milliseconds pause) {
+        waited.push_back(pause);
+        if (waited.size() == 2) {
+            ::CloseHandle(std::exchange(holder, INVALID_HANDLE_VALUE));
+        }
+    };
+    const WriteStatus s = writeFileAtomically(target, pattern(1024, 6), retry);
+    if (holder != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(holder);
+    }
+    EXPECT_TRUE(s.ok()) << s.reason;
+    EXPECT_EQ(waited.size(), 2u) << "tried again after each pause until the file was free";
+    EXPECT_EQ(readBytes(target), pattern(1024, 6));
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.cfg"});  // no temporary, no old copy
+}
+
+TEST(SafeWriteWindows, AHoldThatOutlastsEveryPauseFailsTheSaveWithItsCode) {
+    TempDir dir;
+    const auto target = dir / "a.cfg";
+    writeBytes(target, pattern(300, 11));
+    Handle holder(holdLikeAScanner(target));
+    ASSERT_TRUE(holder.valid());
+    std::vector<milliseconds> waited;
+    ReplaceRetry retry;
+    retry.pause = [&](milliseconds pause) { waited.push_back(pause); };
+    const WriteStatus s = writeFileAtomically(target, pattern(1024, 6), retry);
+    EXPECT_EQ(s.outcome, WriteOutcome::CannotWrite);
+    EXPECT_THAT(s.reason, ::testing::HasSubstr("(error 32)"));  // a sharing violation
+    EXPECT_EQ(waited, retry.pauses);
+    EXPECT_EQ(readBytes(target), pattern(300, 11));
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.cfg"});
+}
+
+TEST(SafeWriteWindows, PathsNearMaxPathTakeTheLongForm) {
+    struct Case {
+        std::wstring path;
+        std::wstring expected;
+    };
+    // 245 characters and a 14 longer temporary name fit in MAX_PATH (259 and
+    // the terminator); 246 do not.
+    const std::wstring fits = L"C:\\" + std::wstring(242, L'f');
+    const std::wstring over = L"C:\\" + std::wstring(243, L'o');
+    const std::wstring share = L"\\\\server\\share\\" + std::wstring(240, L's');
+    const Case cases[] = {
+        {L"C:\\a.cfg", L"C:\\a.cfg"},
+        {fits, fits},
+        {over, L"\\\\?\\" + over},
+        {share, L"\\\\?\\UNC\\server\\share\\" + std::wstring(240, L's')},
+        {L"\\\\?\\" + over, L"\\\\?\\" + over},  // already long
+    };
+    ASSERT_EQ(fits.size(), 245u);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.size());
+        EXPECT_EQ(extendedLengthPath(c.path), c.expected);
+    }
+}
+
+// Wine takes such paths in any form; Windows only in the long one.
+TEST(SafeWriteWindows, ATargetNearMaxPathIsWrittenAndReplaced) {
+    TempDir dir;
+    std::wstring root = dir.path().wstring();
+    std::replace(root.begin(), root.end(), L'/', L'\\');  // the long form takes no other
+    // root \ folder \ a.cfg
+    const std::size_t folderLength = 250 - root.size() - 1 - std::wstring(L"\\a.cfg").size();
+    ASSERT_LT(folderLength, 255u);
+    const std::wstring folder = root + L"\\" + std::wstring(folderLength, L'd');
+    ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr));
+    const std::filesystem::path target = folder + L"\\a.cfg";
+    ASSERT_EQ(target.native().size(), 250u);
+
+    ASSERT_TRUE(writeFileAtomically(target, pattern(1024, 2)).ok());
+    const WriteStatus s = writeFileAtomically(target, pattern(1024, 5));
+    ASSERT_TRUE(s.ok()) << s.reason;
+    const std::filesystem::path longTarget = L"\\\\?\\" + target.native();
+    EXPECT_EQ(readBytes(longTarget), pattern(1024, 5));
+    EXPECT_EQ(wideEntries(L"\\\\?\\" + folder), std::vector<std::wstring>{L"a.cfg"});
+}
 
 TEST(SafeWriteWindows, NamesTheSystemRefusesCreateNothing) {
     TempDir dir;

@@ -79,16 +79,37 @@ public:
     // The report as the tool gets it: through a pane, until complete.
     Mset readReport(const std::string& command, bool* found) {
         send(command);
+        return receiveReport(found);
+    }
+    // `bytes`: how many the modem sent for it.
+    Mset receiveReport(bool* found, std::size_t* bytes = nullptr) {
         TerminalPane pane;
-        receiveUntil([&](const std::string& s) {
+        const std::string received = receiveUntil([&](const std::string& s) {
             pane.clearTerminal();
             pane.appendBytes(std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size()));
             return reportComplete(pane.snapshot());
         });
+        if (bytes != nullptr) {
+            *bytes = received.size();
+        }
         Mset m = defaultSettings();
         m.CH[0].THR = 1;  // proves the parse wrote it
         *found = parseReport(pane.snapshot(), m);
         return m;
+    }
+    // What has arrived by now, without waiting.
+    std::string pending() {
+        std::string got;
+        char buf[512];
+        pollfd pfd{m_fd, POLLIN, 0};
+        while (::poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLIN) != 0) {
+            const ssize_t n = ::read(m_fd, buf, sizeof buf);
+            if (n <= 0) {
+                break;
+            }
+            got.append(buf, static_cast<std::size_t>(n));
+        }
+        return got;
     }
 
 private:
@@ -173,6 +194,81 @@ TEST(ModemSimProgram, StartsWithProfilesFromFilesAndLogsBothDirections) {
     const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(log.find(" > \"+vie1\\r\"\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" < \"Modem prof. 1"), std::string::npos) << log;
+}
+
+std::string readFile(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(ModemSimProgram, CountServesIndependentUnitsEachWithItsOwnLinkLogAndCable) {
+    namespace fs = std::filesystem;
+    test::TempDir dir;
+    const auto link = [&](int unit) { return dir.path() / ("tty" + std::to_string(unit)); };
+    const auto log = [&](int unit) { return dir.path() / ("sim" + std::to_string(unit) + ".log"); };
+    // At the modem's own pace, the default.
+    test::SimProcess sim({"--count", "3", "--link", (dir.path() / "tty").string(), "--log",
+                          (dir.path() / "sim.log").string(), "--silent", "2"});
+    ASSERT_EQ(sim.paths().size(), 3u);
+    for (int unit = 0; unit < 3; ++unit) {
+        EXPECT_EQ(fs::read_symlink(link(unit)), sim.paths()[static_cast<std::size_t>(unit)]);
+    }
+    Client first(link(0).string());
+    Client second(link(1).string());
+    Client silent(link(2).string());
+    ASSERT_TRUE(first.ok() && second.ok() && silent.ok());
+    silent.send(cmdVers());
+
+    const UploadFrame frame = uploadFrame(distinctive());
+    first.send(frame.command);
+    first.send(
+        std::string_view(reinterpret_cast<const char*>(frame.image.data()), frame.image.size()));
+    EXPECT_EQ(first.receiveLine(), "Settings written\r");
+
+    // Both report at once, each at 9600 bit/s: neither can be done sooner than
+    // its own bytes take on such a line.
+    const auto start = std::chrono::steady_clock::now();
+    first.send(cmdView());
+    second.send(cmdView());
+    bool found = false;
+    std::size_t bytes = 0;
+    EXPECT_EQ(first.receiveReport(&found, &bytes), distinctive());
+    EXPECT_TRUE(found);
+    EXPECT_EQ(second.receiveReport(&found), defaultSettings()) << "units share no settings";
+    EXPECT_TRUE(found);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(std::chrono::duration<double>(elapsed).count(), bytes * 10 / 9600.0);
+
+    EXPECT_EQ(silent.pending(), "") << "a silent unit answers nothing";
+
+    // One cable pulled: that unit hangs up and comes back; the others stay.
+    const std::string fresh = sim.unplugUnit(1);
+    EXPECT_EQ(fs::read_symlink(link(1)), fresh);
+    EXPECT_EQ(fs::read_symlink(link(0)), sim.paths()[0]);
+    bool hungUp = false;
+    second.receiveUntil([](const std::string&) { return false; }, &hungUp);
+    EXPECT_TRUE(hungUp);
+    first.send(cmdTest());
+    EXPECT_EQ(first.receiveLine(), "Self-test OK\r");
+    EXPECT_EQ(sim.stop(), 0);
+
+    for (int unit = 0; unit < 3; ++unit) {
+        EXPECT_FALSE(fs::exists(fs::symlink_status(link(unit))));
+    }
+    const std::string log0 = readFile(log(0));
+    const std::string log1 = readFile(log(1));
+    const std::string log2 = readFile(log(2));
+    EXPECT_NE(log0.find(" > \"+cfwr\\r"), std::string::npos) << log0;
+    EXPECT_EQ(log0.find("unplugged"), std::string::npos) << log0;
+    EXPECT_NE(log1.find("unplugged"), std::string::npos) << log1;
+    EXPECT_EQ(log1.find("+cfwr"), std::string::npos) << log1;
+    EXPECT_NE(log2.find(" > \"+vers\\r\"\n"), std::string::npos) << log2;
+    EXPECT_EQ(log2.find(" < "), std::string::npos) << log2;
+}
+
+TEST(ModemSimProgram, RefusesASilentUnitBeyondItsCount) {
+    EXPECT_THROW(test::SimProcess({"--count", "2", "--silent", "2"}), std::runtime_error);
+    EXPECT_THROW(test::SimProcess({"--count", "0"}), std::runtime_error);
 }
 
 TEST(ModemSimProgram, RefusesAProfileFileItCannotRead) {

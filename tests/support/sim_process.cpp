@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -50,12 +51,20 @@ SimProcess::SimProcess(std::vector<std::string> args, std::chrono::milliseconds 
         m_pid = -1;
         throw std::runtime_error("cannot start " + program + ": " + std::strerror(rc));
     }
-    m_path = readLine(timeout);
-    if (m_path.empty()) {
-        stop();
-        ::close(m_stdout);
-        m_stdout = -1;
-        throw std::runtime_error("modem-sim announced no terminal");
+    std::size_t units = 1;
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == "--count") {
+            units = std::max<std::size_t>(1, std::stoul(args[i + 1]));
+        }
+    }
+    for (std::size_t i = 0; i < units; ++i) {
+        m_paths.push_back(readLine(timeout));
+        if (m_paths.back().empty()) {
+            stop();
+            ::close(m_stdout);
+            m_stdout = -1;
+            throw std::runtime_error("modem-sim announced no terminal");
+        }
     }
 }
 
@@ -70,12 +79,28 @@ std::string SimProcess::unplug(std::chrono::milliseconds timeout) {
     if (m_pid <= 0 || ::kill(m_pid, SIGUSR1) != 0) {
         throw std::runtime_error("modem-sim is not running");
     }
+    for (std::string& unitPath : m_paths) {
+        std::string path = readLine(timeout);
+        if (path.empty()) {
+            throw std::runtime_error("modem-sim announced no terminal after the unplug");
+        }
+        unitPath = path;
+    }
+    return m_paths.front();
+}
+
+std::string SimProcess::unplugUnit(unsigned unit, std::chrono::milliseconds timeout) {
+    sigval value{};
+    value.sival_int = static_cast<int>(unit);
+    if (m_pid <= 0 || unit >= m_paths.size() || ::sigqueue(m_pid, SIGUSR1, value) != 0) {
+        throw std::runtime_error("modem-sim is not running or has no such unit");
+    }
     std::string path = readLine(timeout);
     if (path.empty()) {
         throw std::runtime_error("modem-sim announced no terminal after the unplug");
     }
-    m_path = path;
-    return m_path;
+    m_paths.at(unit) = path;
+    return path;
 }
 
 int SimProcess::stop() {

@@ -1,8 +1,8 @@
 #pragma once
 
 // Runs the modem-sim program for a test: starts it with the given arguments,
-// waits for the terminal path it prints first, and stops it (SIGTERM, then
-// waits for it) when the object goes.
+// waits for the terminal paths it prints first (one per unit of --count), and
+// stops it (SIGTERM, then waits for it) when the object goes.
 
 #include <sys/types.h>
 
@@ -23,13 +23,19 @@ public:
     SimProcess& operator=(const SimProcess&) = delete;
 
     // The terminal side of the simulator's pseudo-terminal (the latest one after
-    // an unplug).
-    [[nodiscard]] const std::string& path() const { return m_path; }
+    // an unplug); of its first unit when it serves several.
+    [[nodiscard]] const std::string& path() const { return m_paths.front(); }
+    // Every unit's terminal, by unit number.
+    [[nodiscard]] const std::vector<std::string>& paths() const { return m_paths; }
     [[nodiscard]] pid_t pid() const { return m_pid; }
 
     // Simulates pulling the USB cable (SIGUSR1): the current terminal hangs up
-    // and a fresh one appears. Returns its path; throws if none is announced.
+    // and a fresh one appears (every unit's). Returns the first unit's new path;
+    // throws if not all are announced.
     std::string unplug(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Pulls one unit's cable only (SIGUSR1 queued with its number).
+    std::string unplugUnit(unsigned unit,
+                           std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
     // SIGTERM and wait; returns the exit status (-1 if killed by a signal). Once
     // stopped, further calls return the same status.
@@ -44,7 +50,7 @@ private:
     pid_t m_pid = -1;
     int m_stdout = -1;  // read end of the program's standard output
     std::string m_buffer;
-    std::string m_path;
+    std::vector<std::string> m_paths;
     int m_status = 0;
 };
 

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "win32/win32_platform.h"
@@ -75,32 +78,74 @@ private:
     HWND m_window = nullptr;
 };
 
+// Two threads post at the same time while the window's thread runs the tasks.
+// Each post is stamped just before and just after the call, so the order of
+// two posts from different threads is known whenever one call ended before
+// the other began; a task must never run before one so posted ahead of it.
+// Two threads post at the same time while the window's thread runs the tasks.
+// Each post is stamped just before and just after the call, so the order of
+// two posts from different threads is known whenever one call ended before
+// the other began: the later one's task must not run first.
 TEST(Win32Dispatcher, TasksFromOtherThreadsRunOnTheWindowsThreadInPostingOrder) {
     MessageWindow w;
     const DWORD uiThread = GetCurrentThreadId();
-    std::vector<int> ran;
+    constexpr int perThread = 2000;
+    struct Stamp {
+        long long before = 0;  // from one counter shared by both threads
+        long long after = 0;
+    };
+    // Written by each poster for its own posts, read once both have ended.
+    std::vector<Stamp> stamps[2] = {std::vector<Stamp>(perThread), std::vector<Stamp>(perThread)};
+    std::vector<std::pair<int, int>> ran;  // thread and index, in running order
     bool allOnUiThread = true;
-    constexpr int perThread = 50;
-    std::thread first([&] {
+    std::atomic<long long> clock{0};
+    std::atomic<int> halfway{0};
+    std::atomic<bool> go{false};
+    const auto poster = [&](int thread) {
+        while (!go.load()) {
+            std::this_thread::yield();
+        }
         for (int i = 0; i < perThread; ++i) {
-            w.dispatcher.post([&, i] {
+            if (i == perThread / 2) {
+                // Neither goes on before the other is halfway: their posts interleave.
+                halfway.fetch_add(1);
+                while (halfway.load() < 2) {
+                    std::this_thread::yield();
+                }
+            }
+            Stamp& stamp = stamps[thread][static_cast<std::size_t>(i)];
+            stamp.before = clock.fetch_add(1);
+            w.dispatcher.post([&, thread, i] {
                 allOnUiThread = allOnUiThread && GetCurrentThreadId() == uiThread;
-                ran.push_back(i);
+                ran.emplace_back(thread, i);
             });
+            stamp.after = clock.fetch_add(1);
         }
-    });
+    };
+    std::thread first(poster, 0);
+    std::thread second(poster, 1);
+    go.store(true);
+    // The tasks run while the posting goes on.
+    const bool allRan = w.runUntil([&] { return ran.size() == 2 * perThread; }, 20000ms);
     first.join();
-    std::thread second([&] {
-        for (int i = perThread; i < 2 * perThread; ++i) {
-            w.dispatcher.post([&, i] { ran.push_back(i); });
-        }
-    });
     second.join();
-    ASSERT_TRUE(w.runUntil([&] { return ran.size() == 2 * perThread; }));
+    ASSERT_TRUE(allRan) << ran.size() << " tasks ran";
     EXPECT_TRUE(allOnUiThread);
-    for (int i = 0; i < 2 * perThread; ++i) {
-        EXPECT_EQ(ran[static_cast<std::size_t>(i)], i);
+
+    int next[2] = {0, 0};
+    long long latestBefore = -1;  // the latest start of a post whose task has run
+    int changes = 0;              // of thread between neighbouring tasks
+    for (std::size_t k = 0; k < ran.size(); ++k) {
+        const auto [thread, index] = ran[k];
+        const Stamp& stamp = stamps[thread][static_cast<std::size_t>(index)];
+        SCOPED_TRACE(testing::Message() << "task " << k << ": thread " << thread << " #" << index);
+        ASSERT_EQ(index, next[thread]++) << "a thread's own tasks out of order";
+        // Its post ended before the post of a task that already ran began.
+        ASSERT_GT(stamp.after, latestBefore) << "a task overtook one posted before it";
+        latestBefore = std::max(latestBefore, stamp.before);
+        changes += k > 0 && ran[k - 1].first != thread;
     }
+    EXPECT_GE(changes, 2) << "the two threads' tasks never interleaved";
 }
 
 TEST(Win32Timer, FiresOnceAfterItsDelayAndARestartReplacesThePendingExpiry) {

@@ -2,7 +2,8 @@
 // messages as an operator's clicks and typing would drive it: connect, read
 // and copy the report, change a field, write the settings, read them back,
 // disconnect, close. The form's texts and the bytes the simulator received
-// (its traffic log) are checked.
+// (its traffic log) are checked, and the program's own traffic log, kept in a
+// Cyrillic folder under a Cyrillic name, holds what the modem received.
 //
 // Run by the Windows test script, which starts modem-sim with a log, maps its
 // terminal to a COM port and names the three in MODEMCFG_EXE, MODEMCFG_PORT
@@ -17,6 +18,7 @@
 #include <string>
 
 #include "settings/mset.h"
+#include "tests/support/temp_dir.h"
 #include "tests/win32/dialog_harness.h"
 #include "traffic/traffic_format.h"
 #include "ui/control_table.h"
@@ -55,9 +57,9 @@ BOOL CALLBACK findDialog(HWND window, LPARAM param) {
 
 // The simulator's log: "<time> << <bytes>" for what it received, with \r, \n,
 // \\ and \xHH escapes.
-// What the simulator received, in order: the bytes of its log's '>' entries.
-std::string receivedBytes(const std::wstring& logPath) {
-    std::ifstream in(std::filesystem::path(logPath), std::ios::binary);
+// What the modem received, in order: the bytes of a traffic log's '>' entries.
+std::string receivedBytes(const std::filesystem::path& logPath) {
+    std::ifstream in(logPath, std::ios::binary);
     std::string out;
     for (std::string line; std::getline(in, line);) {
         const auto entry = parseTrafficEntry(line);
@@ -80,7 +82,9 @@ protected:
         }
         // The log is shared with whatever used the modem before.
         m_receivedBefore = receivedBytes(m_log);
-        std::wstring command = L"\"" + m_exe + L"\" --port " + m_port;
+        std::filesystem::create_directory(m_ownLog.parent_path());
+        std::wstring command =
+            L"\"" + m_exe + L"\" --port " + m_port + L" --log \"" + m_ownLog.wstring() + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -168,6 +172,8 @@ protected:
     std::wstring m_exe;
     std::wstring m_port;
     std::wstring m_log;
+    TempDir m_dir;
+    std::filesystem::path m_ownLog = m_dir.path() / L"Журналы" / L"обмен с модемом.log";
     std::string m_receivedBefore;
     PROCESS_INFORMATION m_process{};
     HWND m_dialog = nullptr;
@@ -231,6 +237,9 @@ TEST_F(Session, ConnectReadCopyWriteReadBackDisconnect) {
         return static_cast<unsigned char>(received[image + offset]);
     };
     EXPECT_EQ(byteAt(offsets::HT) | (byteAt(offsets::HT + 1) << 8), editedHt);
+
+    // The program's log saw the same bytes go out, from the connect on.
+    EXPECT_EQ(receivedBytes(m_ownLog), received.substr(connect)) << "the program's log";
 }
 
 }  // namespace
