@@ -7,10 +7,13 @@
 
 namespace modem {
 
-MultiLineEdit::MultiLineEdit(QWidget* parent) : QPlainTextEdit(parent) {
+MultiLineEdit::MultiLineEdit(EnterKey enter, QWidget* parent)
+    : QPlainTextEdit(parent), m_enter(enter) {
+    // The channel table's lines are read by column: a wrapped line would look
+    // like two channels.
     setLineWrapMode(QPlainTextEdit::NoWrap);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setTabChangesFocus(true);
     setUndoRedoEnabled(false);
     // A Win32 edit leaves a pixel or two between border and text, not Qt's four.
@@ -19,7 +22,8 @@ MultiLineEdit::MultiLineEdit(QWidget* parent) : QPlainTextEdit(parent) {
 
 void MultiLineEdit::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && event->modifiers().testFlag(Qt::ControlModifier)) {
+    if (enter &&
+        (m_enter == EnterKey::BreaksLine || event->modifiers().testFlag(Qt::ControlModifier))) {
         insertPlainText(QStringLiteral("\n"));
         event->accept();
         return;

@@ -9,16 +9,28 @@
 
 namespace modem {
 
-// Multi-line edit field: Enter belongs to the dialog (which ignores it), as
-// in a Win32 multi-line edit without ES_WANTRETURN, and Ctrl+Enter inserts a
-// line break; Tab moves the focus. No scroll bars, no wrapping.
+// What Enter does in a multi-line field.
+enum class EnterKey {
+    BreaksLine,   // as in any editor (the channel table)
+    ForTheDialog  // left to the dialog, which ignores it (the terminal pane)
+};
+
+// Multi-line edit field: Ctrl+Enter always inserts a line break, Enter as
+// `enter` says; Tab moves the focus. Lines are never wrapped: each line of the
+// text is one line on screen, and scroll bars appear when the text is longer
+// or wider than the field, so that every line can be reached by wheel and keys.
 class MultiLineEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
-    explicit MultiLineEdit(QWidget* parent = nullptr);
+    explicit MultiLineEdit(EnterKey enter, QWidget* parent = nullptr);
+
+    [[nodiscard]] EnterKey enterKey() const { return m_enter; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    EnterKey m_enter;
 };
 
 // Push button whose caption is centred both ways and broken over lines when

@@ -117,7 +117,8 @@ QWidget* MainDialog::createControl(const ControlTemplate& ctl) {
             break;
         }
         case ControlKind::MultiLineField: {
-            auto* edit = new MultiLineEdit(this);
+            auto* edit = new MultiLineEdit(
+                ctl.id == ids::channelTable ? EnterKey::BreaksLine : EnterKey::ForTheDialog, this);
             if (ctl.fixedPitchFont) {
                 edit->setFont(makeFixedPitchFont(modem::fixedPitchFont()));
             }

@@ -69,9 +69,12 @@ public:
         if (m_shown++ > 0) {
             return;
         }
-        m_err << "modemctl: " << text;
+        // A message may name a reason of its own ("can't connect to device:
+        // no device found"); ours says more, so only its headline is kept.
         if (const std::string why = m_reason(); !why.empty()) {
-            m_err << ": " << why;
+            m_err << "modemctl: " << text.substr(0, text.find(": ")) << ": " << why;
+        } else {
+            m_err << "modemctl: " << text;
         }
         m_err << '\n';
     }

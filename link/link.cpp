@@ -17,6 +17,15 @@ std::span<const std::uint8_t> asBytes(std::string_view text) {
 
 }  // namespace
 
+std::string cannotConnectMessage(std::string_view reason) {
+    std::string text(cannotConnectText);
+    if (!reason.empty()) {
+        text += ": ";
+        text += reason;
+    }
+    return text;
+}
+
 Link::Link(LinkContext context) : m_ctx(std::move(context)) {
     if (m_ctx.traffic != nullptr) {
         m_ctx.pane.setStatusListener(
@@ -53,7 +62,13 @@ void Link::connect() {
     std::unique_ptr<SerialPort> port = m_ctx.makePort ? m_ctx.makePort() : nullptr;
     if (!port) {
         m_lastError = "no serial port implementation";
-        m_ctx.messages.show("can't connect to device", "Error");
+        m_ctx.messages.show(cannotConnectMessage(m_lastError), "Error");
+        return;
+    }
+    if (path.empty()) {
+        // Nothing to open: the port's own error would name no port at all.
+        m_lastError = "no device found";
+        m_ctx.messages.show(cannotConnectMessage(m_lastError), "Error");
         return;
     }
     if (m_ctx.traffic != nullptr) {
@@ -62,7 +77,7 @@ void Link::connect() {
     const OpenResult opened = port->open(path);
     m_lastError = opened.reason;
     if (opened.status == OpenStatus::CannotOpen) {
-        m_ctx.messages.show("can't connect to device", "Error");
+        m_ctx.messages.show(cannotConnectMessage(opened.reason), "Error");
         return;
     }
     if (opened.status == OpenStatus::CannotConfigure) {
@@ -89,13 +104,29 @@ void Link::connect() {
         }
     }
     m_ctx.pane.logLine("device connecting");
-    if (sendCommand("+cfge\r") == SendResult::Sent && !receiveFailure.empty()) {
+    const std::uint64_t generation = m_generation;
+    const SendResult sent = sendCommand("+cfge\r");
+    if (!stillUp(generation)) {
+        return;  // taken down while the failed send's message was open
+    }
+    if (sent == SendResult::Sent && !receiveFailure.empty()) {
         m_lastError = receiveFailure;  // the send's success does not make up for it
     }
 }
 
+bool Link::stillUp(std::uint64_t generation) const {
+    return m_connected.load() && generation == m_generation;
+}
+
 void Link::beginDisconnect() {
+    const std::uint64_t generation = m_generation;
     (void)sendCommand("+cfgd\r");
+    // A failed send shows its message, and the message's loop may have handled
+    // the modem's unplugging meanwhile: the link is down then, and a close
+    // timer or a "Closing" would belong to a link that is gone.
+    if (!stillUp(generation)) {
+        return;
+    }
     // Each press restarts the count, so the close comes 100 ms after the last
     // "+cfgd\r" has been written; the modem's last bytes still reach the pane.
     m_closing = true;

@@ -23,6 +23,12 @@ namespace modem {
 
 class SerialPort;
 
+// The headline of a failed connect; the message names the reason after it.
+inline constexpr std::string_view cannotConnectText = "can't connect to device";
+
+// "can't connect to device: REASON" (the headline alone without a reason).
+[[nodiscard]] std::string cannotConnectMessage(std::string_view reason);
+
 // Finds the modem's port before every connect, restarting the device, and logs
 // "no device found" or "device found on %s" into the pane. Returns the path to
 // open, empty when nothing was found.
@@ -112,6 +118,8 @@ private:
     void stopReceiving();
     void receiveLoop(SerialPort& port, std::uint64_t generation);
     void onHangUp(std::uint64_t generation);
+    // False once the link of that connect has gone down or been replaced.
+    [[nodiscard]] bool stillUp(std::uint64_t generation) const;
     void changeState(LinkState next);
 
     LinkContext m_ctx;

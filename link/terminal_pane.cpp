@@ -42,6 +42,11 @@ int TerminalPane::logLine(std::string_view text) {
     }
     // The whole status line under one lock, so received bytes never land inside it.
     std::unique_lock lock(m_mutex);
+    // A status line has a line of its own: after a half-received line of the
+    // modem it would read as part of the modem's text.
+    if (m_text.size() > m_lastLineStart) {
+        breakLineLocked();
+    }
     for (auto it = text.begin(); it != end; ++it) {
         appendLocked(static_cast<unsigned char>(*it));
     }

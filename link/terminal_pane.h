@@ -33,7 +33,8 @@ public:
     void appendBytes(std::span<const std::uint8_t> bytes);
 
     // A status line: characters up to the first NUL or CR, then a line break,
-    // appended as one piece. Returns 1.
+    // appended as one piece. It starts on a line of its own: a last line that
+    // is not empty is ended first. Returns 1.
     int logLine(std::string_view text);
 
     void clearTerminal();

@@ -1,5 +1,6 @@
 #include "ui/button_actions.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -9,17 +10,60 @@
 #include "protocol/report_parser.h"
 #include "protocol/upload.h"
 #include "settings/settings_file.h"
+#include "ui/action_texts.h"
 #include "ui/control_table.h"
+#include "ui/settings_check.h"
 #include "ui/transfers.h"
 
 namespace modem {
 
 namespace {
 
-void send(Link& link, std::string_view command) {
-    // No action tests the link: with no port open the send is silent and the
-    // chain goes on, as every button's does.
-    (void)link.sendCommand(command);
+// With no port open a press that would send says so in the pane, on a line
+// of its own, instead of doing nothing without a word.
+bool linkIsOpen(ActionContext& ctx) {
+    if (ctx.link.connected()) {
+        return true;
+    }
+    ctx.pane.logLine(actionTexts::notConnected);
+    return false;
+}
+
+void send(ActionContext& ctx, std::string_view command) {
+    if (linkIsOpen(ctx)) {
+        (void)ctx.link.sendCommand(command);
+    }
+}
+
+// The form as formToSettings and settingsToForm leave it: what the program
+// makes of the operator's texts, shown back.
+void normaliseForm(ActionContext& ctx) {
+    formToSettings(ctx.form, ctx.mset);
+    settingsToForm(ctx.mset, ctx.form);
+}
+
+// Everything wrong with the form's texts and with the image they normalise
+// to, once each: the image's own problems (a MARK from a file, identifiers
+// the form could not read) the form's texts do not show.
+Problems formProblems(const ActionContext& ctx) {
+    Problems problems = checkForm(ctx.form);
+    Mset normalised = ctx.mset;
+    formToSettings(ctx.form, normalised);
+    for (std::string& problem : modem::checkSettings(normalised)) {
+        if (std::find(problems.begin(), problems.end(), problem) == problems.end()) {
+            problems.push_back(std::move(problem));
+        }
+    }
+    return problems;
+}
+
+// The problems, then the question; Yes only when the operator chose it.
+bool goAheadDespite(ActionContext& ctx, const Problems& problems, std::string_view question) {
+    if (problems.empty()) {
+        return true;
+    }
+    const std::string text = problemsMessage(problems) + "\n\n" + std::string(question);
+    return ctx.messages.ask(text, actionTexts::checkCaption) == Answer::Yes;
 }
 
 // The profile the list shows; the list always has "0" or "1" selected, but a
@@ -56,53 +100,95 @@ void uploadSettings(Link& link, const Mset& mset) {
 }
 
 void readSettings(ActionContext& ctx) {
+    // Without a port the pane keeps the last report: clearing it would throw
+    // away what the operator may still want to copy.
+    if (!linkIsOpen(ctx)) {
+        return;
+    }
     // Cleared first so that the report starts at the pane's first character,
     // where the parser looks for it.
     ctx.pane.clearTerminal();
-    send(ctx.link, cmdView());
+    (void)ctx.link.sendCommand(cmdView());
 }
 
 void copyReport(ActionContext& ctx) {
-    // Without a report mset stays as it was; the form is rewritten either way.
-    (void)parseReport(ctx.pane.snapshot(), ctx.mset);
+    // One snapshot for the check and the parse: bytes arriving meanwhile
+    // cannot slip between them.
+    const std::string pane = ctx.pane.snapshot();
+    const std::string_view report = findReport(pane);
+    const ReportState state = examineReport(report);
+    if (state != ReportState::Complete) {
+        // A report still arriving, cut short or edited would fill the form with
+        // zeros and shifted values that look trustworthy; nothing is taken.
+        ctx.messages.show(reportStateMessage(state), actionTexts::reportCaption,
+                          MessageIcon::Warning);
+        return;
+    }
+    (void)parseReport(report, ctx.mset);
     settingsToForm(ctx.mset, ctx.form);
 }
 
 void checkSettings(ActionContext& ctx) {
-    formToSettings(ctx.form, ctx.mset);
-    settingsToForm(ctx.mset, ctx.form);
+    const Problems problems = formProblems(ctx);
+    if (!problems.empty()) {
+        ctx.messages.show(problemsMessage(problems), actionTexts::checkCaption,
+                          MessageIcon::Warning);
+    }
+    normaliseForm(ctx);
 }
 
 void configureModem(ActionContext& ctx) {
-    checkSettings(ctx);
+    if (!linkIsOpen(ctx)) {
+        return;
+    }
+    // No (the default) leaves everything as the operator left it, so the slip
+    // can be found and mended in the text itself. The question's loop may see
+    // the modem unplugged: then there is nothing to write to any more.
+    if (!goAheadDespite(ctx, formProblems(ctx), actionTexts::writeAnyway) || !linkIsOpen(ctx)) {
+        return;
+    }
+    normaliseForm(ctx);
     uploadSettings(ctx.link, ctx.mset);
 }
 
 void storeProfile(ActionContext& ctx) {
-    send(ctx.link, cmdSave(selectedProfile(ctx.form)));
+    send(ctx, cmdSave(selectedProfile(ctx.form)));
 }
 
 void readProfile(ActionContext& ctx) {
+    if (!linkIsOpen(ctx)) {
+        return;
+    }
     ctx.pane.clearTerminal();
-    send(ctx.link, cmdViewProfile(selectedProfile(ctx.form)));
+    (void)ctx.link.sendCommand(cmdViewProfile(selectedProfile(ctx.form)));
 }
 
 void openSettingsFile(ActionContext& ctx) {
-    // A cancelled chooser is the operator changing their mind, not a failure:
-    // no message, nothing loaded; the form is still rewritten from mset.
-    if (const auto path = ctx.files.choose(FileDialogKind::Load)) {
-        const FileStatus status = loadSettingsFile(*path, ctx.mset);
-        if (!status.ok) {
-            ctx.messages.show(status.message, status.caption);
-        }
+    // A cancelled chooser or a failed load takes nothing: mset and the form,
+    // the operator's unsaved edits included, stay as they were.
+    const auto path = ctx.files.choose(FileDialogKind::Load);
+    if (!path) {
+        return;
     }
+    Mset loaded = ctx.mset;
+    const FileStatus status = loadSettingsFile(*path, loaded);
+    if (!status.ok) {
+        ctx.messages.show(status.message, status.caption);
+        return;
+    }
+    // Any 1024 bytes load; an image the form cannot show as it is, or the
+    // modem would not take, is shown for what it is first.
+    if (!goAheadDespite(ctx, modem::checkSettings(loaded), actionTexts::loadAnyway)) {
+        return;
+    }
+    ctx.mset = loaded;
     settingsToForm(ctx.mset, ctx.form);
 }
 
 void saveSettingsToFile(ActionContext& ctx) {
     // Normalised before the chooser opens, so the file holds what the form
     // shows; this happens also when the operator then cancels.
-    checkSettings(ctx);
+    normaliseForm(ctx);
     if (const auto path = ctx.files.choose(FileDialogKind::Save)) {
         const FileStatus status = saveSettingsFile(*path, ctx.mset);
         if (!status.ok) {
@@ -114,7 +200,7 @@ void saveSettingsToFile(ActionContext& ctx) {
 void dispatchCommand(ActionContext& ctx, int controlId) {
     for (const auto& fixed : fixedCommands) {
         if (fixed.id == controlId) {
-            send(ctx.link, fixed.command());
+            send(ctx, fixed.command());
             return;
         }
     }
@@ -149,19 +235,18 @@ void dispatchCommand(ActionContext& ctx, int controlId) {
             saveSettingsToFile(ctx);
             return;
         case ids::vhfChannelButton:
-            send(
-                ctx.link,
-                cmdChannel(static_cast<unsigned>(ctx.form.selection(ids::vhfTestChannelList) + 1)));
+            send(ctx, cmdChannel(
+                          static_cast<unsigned>(ctx.form.selection(ids::vhfTestChannelList) + 1)));
             return;
         case ids::mfChannelButton:
-            send(ctx.link,
+            send(ctx,
                  cmdMfChannel(static_cast<unsigned>(ctx.form.selection(ids::mfTestChannelList))));
             return;
         case ids::vhfToneButton:
-            send(ctx.link, cmdSing(ctx.form.readText(ids::vhfToneField, toneFieldLength)));
+            send(ctx, cmdSing(ctx.form.readText(ids::vhfToneField, toneFieldLength)));
             return;
         case ids::mfToneButton:
-            send(ctx.link, cmdSink(ctx.form.readText(ids::mfToneField, toneFieldLength)));
+            send(ctx, cmdSink(ctx.form.readText(ids::mfToneField, toneFieldLength)));
             return;
         default:
             // Enter (1), Escape (2) and every control without an action.

@@ -4,8 +4,13 @@
 // in-memory form, recording platform fakes and a link whose port records the
 // bytes written.
 
+#include <gtest/gtest.h>
+
+#include <limits>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "actions/recording_port.h"
 #include "link/discovery.h"
@@ -17,6 +22,7 @@
 #include "support/recording_message_box.h"
 #include "support/scripted_file_chooser.h"
 #include "ui/button_actions.h"
+#include "ui/control_table.h"
 #include "ui/form_init.h"
 #include "ui/form_model.h"
 #include "ui/link_caption.h"
@@ -61,5 +67,24 @@ struct ActionHarness {
         }
     }
 };
+
+// Every control's text and selection: "the form as the operator left it".
+inline std::vector<std::pair<std::string, int>> formState(const FormModel& form) {
+    std::vector<std::pair<std::string, int>> state;
+    for (const ControlTemplate& ctl : dialogControls()) {
+        state.emplace_back(form.text(ctl.id), form.selection(ctl.id));
+    }
+    return state;
+}
+
+// The channel table with the first `from` at or after line `line` made `to`.
+inline void editTable(FormModel& form, std::size_t line, std::string_view from,
+                      std::string_view to) {
+    std::string text = form.text(ids::channelTable);
+    const std::size_t at = text.find(from, 30 * line);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+    form.replaceText(ids::channelTable, std::numeric_limits<std::size_t>::max(), text);
+}
 
 }  // namespace modem::test

@@ -110,13 +110,15 @@ TEST(Dispatch, ConfigureNormalisesTheFormAndUploadsWhatItShows) {
     ActionHarness h;
     h.connect();
     ASSERT_TRUE(h.form.setText(ids::rsdlyField, "300"));  // RSDLY is one byte wide
+    h.messages.willAnswer(Answer::Yes);                   // to "write anyway?"
     h.press(ids::writeSettingsButton);
 
     EXPECT_EQ(h.mset.RSDLY, 44);
     EXPECT_EQ(h.form.text(ids::rsdlyField), "44");
     // Two writes, the command and then the image, nothing before or after.
     EXPECT_THAT(h.port->writes, ElementsAre("+cfwr\r", imageBytes(h.mset)));
-    EXPECT_TRUE(h.messages.empty());
+    EXPECT_EQ(h.messages.asked().size(), 1U);
+    EXPECT_TRUE(h.messages.shown().empty());
 }
 
 TEST(Dispatch, UploadKeepsTheImageBackWhenTheCommandFailed) {
@@ -162,24 +164,23 @@ TEST(Dispatch, EnterEscapeAndIdsWithoutAnActionDoNothing) {
     EXPECT_EQ(h.form.caption(ids::connectButton), "Disconnect");
 }
 
-TEST(Dispatch, WithNoPortOpenEverySendIsSilentAndTheChainsStillRun) {
-    ActionHarness h;  // never connected
-    h.fillPane("stale");
-    h.press(ids::readSettingsButton);
-    EXPECT_EQ(h.pane.snapshot(), "");
-
-    ASSERT_TRUE(h.form.setText(ids::rsdlyField, "300"));
-    h.press(ids::writeSettingsButton);
-    EXPECT_EQ(h.form.text(ids::rsdlyField), "44");
-
-    for (const auto& c : fixedButtons) {
-        h.press(c.id);
-    }
-    for (const int id : {4020, 4014, 4022, 4089, 4009, 4078}) {
+TEST(Dispatch, WithNoPortOpenEveryButtonThatSendsSaysSoAndChangesNothingElse) {
+    const int sending[] = {4007, 4078, 4008, 4009, 4015, 4028, 4055, 4020, 4027, 4054, 4022, 4026,
+                           4016, 4098, 4097, 4014, 4092, 4093, 4089, 4091, 4071, 4100, 4099};
+    for (const int id : sending) {
+        SCOPED_TRACE(id);
+        ActionHarness h;  // never connected
+        h.fillPane("Modem report kept\r");
+        ASSERT_TRUE(h.form.setText(ids::rsdlyField, "300"));  // a slip, not yet read
+        const auto form = formState(h.form);
+        const Mset before = h.mset;
         h.press(id);
+        EXPECT_EQ(h.pane.snapshot(), "Modem report kept\r\nnot connected\r\n");
+        EXPECT_TRUE(h.messages.empty());
+        EXPECT_EQ(formState(h.form), form);
+        EXPECT_EQ(h.mset, before);
+        EXPECT_THAT(h.port->writes, IsEmpty());
     }
-    EXPECT_TRUE(h.messages.empty());
-    EXPECT_THAT(h.port->writes, IsEmpty());
 }
 
 TEST(Dispatch, ConnectButtonTogglesTheLink) {

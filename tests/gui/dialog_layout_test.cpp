@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QWheelEvent>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -174,8 +176,8 @@ private slots:
                     QVERIFY2(edit != nullptr, qPrintable(where));
                     QVERIFY(!edit->isReadOnly());
                     QCOMPARE(edit->lineWrapMode(), QPlainTextEdit::NoWrap);
-                    QCOMPARE(edit->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-                    QCOMPARE(edit->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+                    QCOMPARE(edit->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+                    QCOMPARE(edit->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
                     break;
                 }
                 case ControlKind::List:
@@ -448,8 +450,8 @@ private slots:
 
         auto* table = qobject_cast<QPlainTextEdit*>(dialog.control(ids::channelTable));
         const QString tableBefore = table->toPlainText();
-        for (const int id : {ids::vhfToneField, ids::readSettingsButton, ids::channelTable,
-                             ids::vp4List, ids::terminalPane, ids::oddPathField}) {
+        for (const int id : {ids::vhfToneField, ids::readSettingsButton, ids::vp4List,
+                             ids::terminalPane, ids::oddPathField}) {
             QWidget* widget = dialog.control(id);
             widget->setFocus();
             for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
@@ -461,16 +463,88 @@ private slots:
         QCOMPARE(table->toPlainText(), tableBefore);
         QCOMPARE(configurator.pane().snapshot(), std::string());
 
-        // A line break is Ctrl+Enter, as in a Win32 multi-line edit.
+        // In the channel table Enter breaks the line, as in any editor, and
+        // so does Ctrl+Enter; Escape still does nothing.
         table->setFocus();
         table->moveCursor(QTextCursor::Start);
         QTest::keyClick(table, Qt::Key_Return, Qt::ControlModifier);
-        QCOMPARE(table->toPlainText(), QStringLiteral("\n") + tableBefore);
+        QTest::keyClick(table, Qt::Key_Return);
+        QTest::keyClick(table, Qt::Key_Enter);
+        QTest::keyClick(table, Qt::Key_Escape);
+        QCOMPARE(table->toPlainText(), QStringLiteral("\n\n\n") + tableBefore);
+        QVERIFY(commands.empty());
+        QCOMPARE(finished.count(), 0);
 
         // Space still presses a focused button.
         dialog.control(ids::readSettingsButton)->setFocus();
         QTest::keyClick(dialog.control(ids::readSettingsButton), Qt::Key_Space);
         QCOMPARE(commands, std::vector<int>{ids::readSettingsButton});
+    }
+
+    // Each channel is one line on screen, and every line of the table and of a
+    // full pane can be brought into view, by the keys and by the wheel.
+    void tableAndPaneScrollToEveryLine() {
+        test::RecordingMessageBox messages;
+        test::ScriptedFileChooser files;
+        Configurator configurator(
+            ConfiguratorSeams{std::make_unique<FixedPortFinder>("/nonexistent/tty"),
+                              makeSystemSerialPort, &messages, &files});
+        configurator.show();
+        MainDialog& dialog = configurator.dialog();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        std::string full;  // 24 lines of 57 characters, numbered
+        for (int i = 0; i < 24; ++i) {
+            const std::string number = std::to_string(100 + i);
+            full += number + std::string(54, 'x') + (i < 23 ? "\r\n" : "");
+        }
+        configurator.pane().replaceRange(0, 0, full);
+        configurator.paneView().refresh();
+
+        const auto wheel = [&](QWidget& widget, int notches) {
+            const QPointF at = test::centreInWindow(widget);
+            QWheelEvent event(at, dialog.mapToGlobal(at.toPoint()), QPoint(),
+                              QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(dialog.windowHandle(), &event);
+        };
+        // Character `column` of line `block` wholly in sight: the places
+        // before and after it within the viewport.
+        const auto inSight = [](QPlainTextEdit& edit, int block, int column) {
+            QTextCursor cursor(edit.document()->findBlockByNumber(block));
+            cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, column);
+            const QRect before = edit.cursorRect(cursor);
+            cursor.movePosition(QTextCursor::Right);
+            const QRect after = edit.cursorRect(cursor);
+            const QRect viewport = edit.viewport()->rect();
+            return before.left() >= 0 && after.left() <= viewport.width() && before.top() >= 0 &&
+                   before.bottom() <= viewport.bottom();
+        };
+        for (const int id : {ids::channelTable, ids::terminalPane}) {
+            auto& edit = *qobject_cast<QPlainTextEdit*>(dialog.control(id));
+            const int lines = id == ids::channelTable ? 16 : 24;
+            const int width = id == ids::channelTable ? 28 : 57;
+            QCOMPARE(edit.document()->blockCount(), lines);
+            // The wheel: to the top, the first line; to the bottom, the last.
+            wheel(edit, 30);
+            QVERIFY2(inSight(edit, 0, 0), qPrintable(QString::number(id)));
+            wheel(edit, -30);
+            QVERIFY2(inSight(edit, lines - 1, 0), qPrintable(QString::number(id)));
+            // The keys: both ends of every line, from the top down; the two
+            // ends on one row of the screen, as the line is not wrapped.
+            test::clickCentreOf(edit);
+            QCOMPARE(QApplication::focusWidget(), &edit);
+            QTest::keyClick(&edit, Qt::Key_Home, Qt::ControlModifier);
+            for (int block = 0; block < lines; ++block) {
+                const QString where = QStringLiteral("%1 line %2").arg(id).arg(block);
+                QVERIFY2(inSight(edit, block, 0), qPrintable(where));
+                const int row = edit.cursorRect().top();
+                QTest::keyClick(&edit, Qt::Key_End);
+                QVERIFY2(inSight(edit, block, width - 1), qPrintable(where));
+                QCOMPARE(edit.cursorRect().top(), row);
+                QTest::keyClick(&edit, Qt::Key_Down);
+                QTest::keyClick(&edit, Qt::Key_Home);
+            }
+        }
     }
 };
 

@@ -124,13 +124,16 @@ TEST(InstallerPortFinder, ARefusedRestartOfThePortTakenIsNamedAfterTheFoundLine)
         std::vector<std::string> refusals;  // per restart, in list order
         std::string pane;
     };
+    // Two modems, so the count line comes first.
+    const std::string found =
+        "2 devices found; using COM3: no serial\r\n"
+        "device found on COM3\r\n";
     const Case cases[] = {
         {"the taken device's refused",
          {"", "no administrator rights"},
-         "device found on COM3\r\n"
-         "device restart skipped: no administrator rights\r\n"},
-        {"only an earlier device's refused", {"refused"}, "device found on COM3\r\n"},
-        {"all done", {}, "device found on COM3\r\n"},
+         found + "device restart skipped: no administrator rights\r\n"},
+        {"only an earlier device's refused", {"refused"}, found},
+        {"all done", {}, found},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -238,7 +241,7 @@ TEST(InstalledPortList, CarriesEachUsbPortsSerialNumberAndPlace) {
     const auto ports = installedPortList({modem("COM12", "A12", "PCIROOT(0)#USB(1)"),
                                           modem("COM4", "5&1&0&2", "Port_#0002.Hub_#0001"),
                                           {"ACPI\\PNP0501", "COM1", "ACPI\\PNP0501\\1", "", ""}},
-                                         {"COM1", "COM40"});
+                                         {"COM1", "COM4", "COM12", "COM40"});
     std::vector<std::string> shown;
     for (const PortInfo& p : ports) {
         shown.push_back(p.name + " " + p.serial.value_or("-") + " " + p.place);

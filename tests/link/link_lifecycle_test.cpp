@@ -80,5 +80,52 @@ TEST(LinkLifecycle, TheCaptionChangesBeforeTheStatusLineOnBothEnds) {
     }
 }
 
+// A failed send shows its message; the modem unplugged while it is open is
+// handled inside the message's loop. Whatever the press went on to do after
+// the send, the link is down and the button says so.
+TEST(LinkLifecycle, AnUnplugWhileAFailedSendsMessageIsOpenLeavesTheLinkDown) {
+    struct Case {
+        const char* name;
+        bool upFirst;
+        void (*press)(ProbeRig&);
+    };
+    const Case cases[] = {
+        {"Disconnect", true, [](ProbeRig& r) { r.link->toggleConnection(); }},
+        {"Connect", false, [](ProbeRig& r) { r.link->toggleConnection(); }},
+        {"a test command", true, [](ProbeRig& r) { (void)r.link->sendCommand("+test\r"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProbeRig rig;
+        if (c.upFirst) {
+            rig.connect();
+        }
+        rig.probe->failWrites = true;
+        rig.messages.whileShown = [&rig] {
+            rig.probe->hangUp();
+            ASSERT_TRUE(rig.dispatcher.waitForTask(5s));
+            rig.dispatcher.runPending();
+        };
+        c.press(rig);
+
+        ASSERT_EQ(rig.messages.shown().size(), 1u);
+        EXPECT_EQ(rig.messages.shown()[0].text, "Could not write to device");
+        EXPECT_EQ(rig.link->state(), LinkState::Down);
+        EXPECT_EQ(rig.caption(), "Connect");
+        EXPECT_FALSE(rig.timer.isActive());
+        EXPECT_THAT(rig.pane.snapshot(), EndsWith("device disconnected\r\n"));
+
+        // Plugged in again, the next press connects.
+        rig.messages.whileShown = nullptr;
+        {
+            std::lock_guard lock(rig.probe->mutex);
+            rig.probe->failWrites = false;
+            rig.probe->hungUp = false;
+        }
+        rig.connect();
+        EXPECT_EQ(rig.caption(), "Disconnect");
+    }
+}
+
 }  // namespace
 }  // namespace modem

@@ -152,10 +152,13 @@ TEST(LinkOverPty, FailedConnectsLeaveTheLinkDown) {
         std::string message;
     };
     const Case cases[] = {
-        {modem.path(), "Error: can't connect to device"},  // held by another program
-        {"/nonexistent/ttyACM0", "Error: can't connect to device"},
-        {"", "Error: can't connect to device"},           // nothing found
-        {"/dev/null", "error: please reconnect device"},  // opens, but is no serial line
+        // The message names the reason, as the port gives it.
+        {modem.path(),
+         "Error: can't connect to device: " + modem.path() + ": in use by another program"},
+        {"/nonexistent/ttyACM0",
+         "Error: can't connect to device: /nonexistent/ttyACM0: No such file or directory"},
+        {"", "Error: can't connect to device: no device found"},  // nothing found
+        {"/dev/null", "error: please reconnect device"},          // opens, but is no serial line
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);

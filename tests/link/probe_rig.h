@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,6 +34,7 @@ struct PortProbe {
     bool closedUnderACall = false;
     bool woken = false;
     bool hungUp = false;
+    bool failWrites = false;  // every write fails, as on a line that has gone
     std::deque<std::string> incoming;
     std::string written;
 
@@ -75,6 +77,9 @@ public:
     }
     WriteResult write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override {
         std::lock_guard lock(m_probe->mutex);
+        if (m_probe->failWrites) {
+            return {WriteStatus::Failed, 0, "device gone"};
+        }
         m_probe->written.append(bytes.begin(), bytes.end());
         return {WriteStatus::Ok, bytes.size(), {}};
     }
@@ -132,6 +137,19 @@ private:
     const TerminalPane& m_pane;
 };
 
+// Records each message and, while it is "open", runs what the test says
+// happens meanwhile, as a message box's own loop would.
+class LoopingMessageBox : public RecordingMessageBox {
+public:
+    void show(std::string_view text, std::string_view caption, MessageIcon icon) override {
+        RecordingMessageBox::show(text, caption, icon);
+        if (whileShown) {
+            whileShown();
+        }
+    }
+    std::function<void()> whileShown;
+};
+
 struct ProbeRig {
     ProbeRig() { makeLink(); }
     void makeLink() {
@@ -149,7 +167,7 @@ struct ProbeRig {
     std::shared_ptr<PortProbe> probe = std::make_shared<PortProbe>();
     TerminalPane pane;
     OrderForm form{pane};
-    RecordingMessageBox messages;
+    LoopingMessageBox messages;
     ManualTimer timer;
     QueueDispatcher dispatcher;
     FixedPortFinder finder{"/dev/probe"};

@@ -119,15 +119,42 @@ TEST(TerminalPane, CrAtAFullLineInAFullWindowDropsTwoLines) {
     EXPECT_EQ(text.substr(text.size() - 61), std::string(57, 'x') + "\r\n\r\n");
 }
 
-TEST(TerminalPane, LogLineStopsAtCrOrNulAndContinuesAPartialLine) {
+TEST(TerminalPane, AStatusLineStandsOnALineOfItsOwn) {
+    const std::string a57(57, 'A');
+    struct Case {
+        const char* name;
+        std::string before;  // received bytes
+        std::string status;
+        std::string expected;
+    };
+    const std::vector<Case> cases{
+        {"empty pane", "", "no device found", "no device found\r\n"},
+        {"after a half-received line", "Config mo", "device disconnected",
+         "Config mo\r\ndevice disconnected\r\n"},
+        {"after a whole line: no empty line between", "OK\r", "device disconnected",
+         "OK\r\ndevice disconnected\r\n"},
+        {"after a full line: one break, not two", a57, "x", a57 + "\r\nx\r\n"},
+        {"an LF is a character of the line", "OK\r\n", "x", "OK\r\n\n\r\nx\r\n"},
+        {"stops at a CR", "", "device found on ttyACM0\rgarbage", "device found on ttyACM0\r\n"},
+        {"stops at a NUL", "ab", std::string("x\0y", 3), "ab\r\nx\r\n"},
+        {"an empty status line after a half line", "ab", "", "ab\r\n\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalPane pane;
+        feed(pane, c.before);
+        EXPECT_EQ(pane.logLine(c.status), 1);
+        EXPECT_EQ(pane.snapshot(), c.expected);
+    }
+
+    // In a full window the break that starts the status line drops the oldest
+    // line like any other break: still 24 lines.
     TerminalPane pane;
-    feed(pane, "abc");
-    EXPECT_EQ(pane.logLine("device found on ttyACM0\rgarbage"), 1);
-    EXPECT_EQ(pane.snapshot(), "abcdevice found on ttyACM0\r\n");
-    pane.logLine(std::string_view("x\0y", 3));
-    EXPECT_EQ(pane.snapshot(), "abcdevice found on ttyACM0\r\nx\r\n");
-    pane.logLine("");
-    EXPECT_EQ(pane.snapshot(), "abcdevice found on ttyACM0\r\nx\r\n\r\n");
+    feed(pane, numberedLines(0, 23) + "half");
+    const std::string text = (pane.logLine("status"), pane.snapshot());
+    EXPECT_EQ(countLines(text), 24u);
+    EXPECT_EQ(text.substr(0, 6), "L102\r\n");
+    EXPECT_TRUE(text.ends_with("\r\nL122\r\nhalf\r\nstatus\r\n"));
 }
 
 TEST(TerminalPane, ClearPutsTheNextByteAtOffsetZero) {
