@@ -63,9 +63,11 @@ TEST_F(Layout, DrawnAtTheSessionsDpiWithVisualStyles) {
     RECT client{};
     GetClientRect(d.window(), &client);
     EXPECT_NEAR(client.right, 876.0 * dpi / 96, 876.0 * dpi / 96 * 0.03);
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(d.window(), WM_GETFONT, 0, 0)), sizeof(font),
+               &font);
+    EXPECT_EQ(font.lfHeight, -MulDiv(8, static_cast<int>(dpi), 72));  // Arial 8 pt
     TEXTMETRICW tm{};
-    (void)textBox(d.window(), "", false, 0, &tm);
-    EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, MulDiv(8, static_cast<int>(dpi), 72));
     // The fixed-pitch fields' fonts grow with it, by at most what keeps a whole
     // line within its field (whole pixels round the glyphs' widths up).
     const int scaled = MulDiv(14, static_cast<int>(dpi), 96);
