@@ -19,6 +19,7 @@
 #include "settings/settings_file.h"
 #include "sim/modem_simulator.h"
 #include "tests/win32/dialog_harness.h"
+#include "ui/action_texts.h"
 #include "ui/control_table.h"
 #include "ui/form_init.h"
 #include "ui/form_model.h"
@@ -477,38 +478,6 @@ TEST_F(DialogTest, PaneKeepsWhatTheEditShowsWhenLettersRepeatAndLinesLeave) {
     EXPECT_EQ(pane.snapshot().substr(0, 4), "L1\r\n");
 }
 
-// The file name box of the chooser: the edit of cmb13 (an extended or plain
-// combo box, or an edit itself), else edt1.
-HWND fileNameBox(HWND chooser) {
-    if (const HWND box = GetDlgItem(chooser, 0x47C)) {
-        const std::wstring kind = className(box);
-        if (kind == L"comboboxex32") {
-            return reinterpret_cast<HWND>(SendMessageW(box, CBEM_GETEDITCONTROL, 0, 0));
-        }
-        if (kind == L"edit") {
-            return box;
-        }
-        return FindWindowExW(box, nullptr, L"Edit", nullptr);
-    }
-    return GetDlgItem(chooser, 0x480);
-}
-
-// Waits for the chooser titled `title`, checks its filter, names `path` in it
-// and confirms.
-void chooseFile(RunningDialog& d, std::u16string_view title, const std::wstring& path) {
-    HWND chooser = nullptr;
-    ASSERT_TRUE(
-        waitFor([&] { return (chooser = windowOfThread(d.threadId(), title)) != nullptr; }));
-    wchar_t filter[64] = {};
-    SendDlgItemMessageW(chooser, 0x470, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(filter));
-    EXPECT_STREQ(filter, L"Modem cfg Files (*.cfg)");
-    const HWND name = fileNameBox(chooser);
-    ASSERT_NE(name, nullptr);
-    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    PostMessageW(chooser, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(waitFor([&] { return !IsWindow(chooser); }));
-}
-
 TEST_F(DialogTest, SavedAndLoadedThroughTheChoosersUnderACyrillicName) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
@@ -520,13 +489,13 @@ TEST_F(DialogTest, SavedAndLoadedThroughTheChoosersUnderACyrillicName) {
 
     SendMessageW(d.control(ids::htField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"321"));
     PostMessageW(d.control(ids::saveFileButton), BM_CLICK, 0, 0);
-    ASSERT_NO_FATAL_FAILURE(chooseFile(d, u"Save", typed.wstring()));
+    ASSERT_NO_FATAL_FAILURE(chooseFile(d.threadId(), u"Save", typed.wstring()));
     ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(saved); })) << "no .cfg appended";
     EXPECT_TRUE(waitFor([&] { return std::filesystem::file_size(saved) == 1024; }));
 
     SendMessageW(d.control(ids::htField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"5"));
     PostMessageW(d.control(ids::openFileButton), BM_CLICK, 0, 0);
-    ASSERT_NO_FATAL_FAILURE(chooseFile(d, u"Load", saved.wstring()));
+    ASSERT_NO_FATAL_FAILURE(chooseFile(d.threadId(), u"Load", saved.wstring()));
     EXPECT_TRUE(waitFor([&] { return textOf(d.control(ids::htField)) == u"321"; }));
     std::filesystem::remove_all(folder);
 }
@@ -541,7 +510,7 @@ TEST_F(DialogTest, AFailedLoadIsReportedWithoutOwnerAndNeitherItNorACancelTouche
 
     SendMessageW(d.control(ids::htField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"5"));
     PostMessageW(d.control(ids::openFileButton), BM_CLICK, 0, 0);
-    ASSERT_NO_FATAL_FAILURE(chooseFile(d, u"Load", shortFile.wstring()));
+    ASSERT_NO_FATAL_FAILURE(chooseFile(d.threadId(), u"Load", shortFile.wstring()));
     HWND box = nullptr;
     ASSERT_TRUE(waitFor([&] { return (box = windowOfThread(d.threadId(), u"Error")) != nullptr; }));
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);  // no owner: the dialog stays usable
@@ -609,7 +578,14 @@ TEST_F(DialogTest, NumbersSetByTheProgramAreCutAsTheFormModelCutsThem) {
         std::filesystem::path(temp) / (L"wide-" + std::to_wstring(GetCurrentProcessId()) + L".cfg");
     ASSERT_TRUE(saveSettingsFile(file, wide).ok);
     PostMessageW(d.control(ids::openFileButton), BM_CLICK, 0, 0);
-    ASSERT_NO_FATAL_FAILURE(chooseFile(d, u"Load", file.wstring()));
+    ASSERT_NO_FATAL_FAILURE(chooseFile(d.threadId(), u"Load", file.wstring()));
+    // The values are out of their ranges: the program asks, and Yes loads them.
+    HWND box = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        return (box = windowOfThread(d.threadId(), utf8ToWide(actionTexts::checkCaption))) !=
+               nullptr;
+    }));
+    PostMessageW(box, WM_COMMAND, IDYES, 0);
     settingsToForm(wide, model);
     ASSERT_EQ(model.text(ids::htField), "655");
     EXPECT_TRUE(waitFor(fieldsMatch));
