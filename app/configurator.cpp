@@ -30,7 +30,7 @@ Configurator::Configurator(ConfiguratorSeams seams)
     m_dialog->setCommandHandler([this](int id) { dispatchCommand(*m_actions, id); });
 
     initialiseForm(m_form, m_mset);
-    m_dialog->control(ids::vhfToneField)->setFocus(Qt::OtherFocusReason);
+    m_dialog->control(dialogTemplate().firstFocus)->setFocus(Qt::OtherFocusReason);
 }
 
 Configurator::~Configurator() {

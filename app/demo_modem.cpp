@@ -1,5 +1,9 @@
 #include "app/demo_modem.h"
 
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -38,6 +42,15 @@ DemoModem::~DemoModem() {
 
 std::optional<QString> DemoModem::start(const QString& program, const QStringList& arguments) {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Should this program die without its destructors (SIGKILL, a crash), the
+    // system asks the simulator to stop, as this destructor would. A program
+    // gone before the request was made is seen as a changed parent.
+    const pid_t parent = ::getpid();
+    m_process.setChildProcessModifier([parent] {
+        if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || ::getppid() != parent) {
+            ::_exit(1);
+        }
+    });
     m_process.start(program, arguments, QIODevice::ReadOnly);
     if (!m_process.waitForStarted(startTimeoutMs)) {
         return QStringLiteral("cannot start %1: %2").arg(program, m_process.errorString());

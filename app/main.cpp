@@ -8,10 +8,14 @@
 #include "version/version.h"
 
 int main(int argc, char** argv) {
-    // Answered before the toolkit starts, so that it needs no display.
+    // Answered before the toolkit starts, so that they need no display.
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("modemcfg %s\n", modem::versionText());
         return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(modem::usageText(), stdout);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     }
     QApplication app(argc, argv);
     // Desktop shells match the window to its menu entry, and so to its icon, by this name.

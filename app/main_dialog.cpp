@@ -13,6 +13,8 @@
 #include <algorithm>
 
 #include "app/dialog_widgets.h"
+#include "app/list_accessibility.h"
+#include "ui/control_names.h"
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void initialiseIconResource() {
@@ -57,6 +59,7 @@ void applyDialogStyle() {
 
 MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
     initialiseIconResource();
+    installListAccessibility();
     const DialogTemplate ctl = dialogTemplate();
     const QFont font = makeDialogFont(ctl);
     setFont(font);
@@ -161,6 +164,14 @@ QWidget* MainDialog::createControl(const ControlTemplate& ctl) {
     }
     widget->setObjectName(QStringLiteral("control%1").arg(ctl.id));
     widget->setProperty("controlId", ctl.id);
+    // Without a name of its own a control is named by its caption, which
+    // follows the caption when it changes.
+    if (const ControlName* named = findControlName(ctl.id)) {
+        if (!named->name.empty()) {
+            widget->setAccessibleName(fromUtf8(named->name));
+        }
+        widget->setAccessibleDescription(fromUtf8(named->description));
+    }
     widget->setGeometry(place);
     if (ctl.kind == ControlKind::Label || ctl.kind == ControlKind::LeftLabel ||
         ctl.kind == ControlKind::GroupBox || ctl.kind == ControlKind::CentredGroupBox) {

@@ -9,6 +9,7 @@
 #include "app/configurator.h"
 #include "app/demo_modem.h"
 #include "app/qt_platform.h"
+#include "app/signal_quit.h"
 #include "link/discovery.h"
 #include "traffic/traffic_log.h"
 
@@ -47,13 +48,14 @@ private:
 
 const char* usageText() {
     return "usage: modemcfg [--port PATH | --demo] [--log FILE] [--quit-when-shown]\n"
-           "       modemcfg --version\n"
+           "       modemcfg --help | --version\n"
            "  (no option)        find the modem by its USB identifiers on every connect\n"
            "  --port PATH        use the serial port PATH instead\n"
            "  --demo             start the simulated modem (modem-sim) and use its port\n"
            "  --log FILE         append every byte sent and received, and the status lines, to "
            "FILE\n"
            "  --quit-when-shown  close once the dialog has been drawn (start-up check)\n"
+           "  --help             print this text and exit\n"
            "  --version          print the version and exit\n";
 }
 
@@ -107,6 +109,9 @@ std::variant<StartOptions, UsageError> parseArguments(const QStringList& allArgu
 }
 
 int runModemcfg(const StartOptions& options, const std::function<void(MainDialog&)>& onShown) {
+    // From the start, so that a signal during the demo's start is acted on too,
+    // once the loop runs; the destructors below then stop the simulator.
+    const SignalQuit quitOnSignals;
     DemoModem demo;  // outlives the configurator: the port goes before the modem does
     std::unique_ptr<PortFinder> finder;
     switch (options.source) {

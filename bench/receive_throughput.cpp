@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
@@ -108,6 +109,7 @@ struct Turn {
     double seconds = 0;
     std::size_t received = 0;
     std::uintmax_t logSize = 0;  // bytes of the log file afterwards
+    double cpuSeconds = 0;       // the process's, until the log has written everything
 };
 
 enum class Logging { Off, On };
@@ -140,6 +142,7 @@ Turn linkTurn(Logging logging) {
         return {};
     }
     const std::uint64_t base = link.bytesReceived();
+    const std::clock_t cpuStart = std::clock();
     const auto start = Clock::now();
     std::thread writer([&] { writeAll(pty.master.get(), stream()); });
     const auto giveUp = start + std::chrono::seconds(30);
@@ -156,6 +159,7 @@ Turn linkTurn(Logging logging) {
     }
     link.shutdown();
     log.reset();
+    turn.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     std::error_code ec;
     turn.logSize = logging == Logging::On ? std::filesystem::file_size(logPath, ec) : 0;
     std::filesystem::remove(logPath, ec);
@@ -246,6 +250,8 @@ void BM_ReceiveThroughput(benchmark::State& state) {
     std::size_t lost = 0;
     int iteration = 0;
     double logSizes = 0;
+    double linkCpu = 0;
+    double loggedCpu = 0;
     for (auto _ : state) {
         // Each goes first in turn, so neither gains from the order.
         const bool logFirst = (iteration++ % 2) == 1;
@@ -260,6 +266,8 @@ void BM_ReceiveThroughput(benchmark::State& state) {
         linkBytes += l.received;
         loggedBytes += g.received;
         logSizes += static_cast<double>(g.logSize);
+        linkCpu += l.cpuSeconds;
+        loggedCpu += g.cpuSeconds;
         picocomBytes += p.received;
         lost += streamSize - std::min(streamSize, l.received);
         lost += streamSize - std::min(streamSize, g.received);
@@ -269,6 +277,11 @@ void BM_ReceiveThroughput(benchmark::State& state) {
     state.counters["picocom_MB/s"] = picocomSeconds > 0 ? picocomBytes / picocomSeconds / 1e6 : 0;
     state.counters["log_file_MB_per_turn"] =
         logSizes / 1e6 / static_cast<double>(state.iterations());
+    // The processor time a turn costs, the log's writer included: unlike the
+    // rates, hardly moved by other work on the machine.
+    const auto turns = static_cast<double>(state.iterations());
+    state.counters["link_cpu_s_per_turn"] = linkCpu / turns;
+    state.counters["link_logged_cpu_s_per_turn"] = loggedCpu / turns;
     state.counters["link_lost_bytes"] = static_cast<double>(lost);
     state.SetBytesProcessed(static_cast<std::int64_t>(linkBytes));
 }

@@ -1,7 +1,12 @@
 #include "cli/cli_support.h"
 
+#include <cerrno>
+#include <exception>
+#include <filesystem>
 #include <fstream>
+#include <istream>
 #include <ostream>
+#include <system_error>
 
 #include "cli/mset_json.h"
 #include "settings/mset_fields.h"
@@ -13,12 +18,63 @@ namespace modem::cli {
 
 namespace {
 
-void printStatus(std::ostream& err, std::string_view name, const FileStatus& status) {
-    err << name << ": " << status.message;
-    if (!status.detail.empty()) {
-        err << " (" << status.detail << ")";
+enum class ReadFailure { None, CannotOpen, CannotRead };
+
+struct ReadOutcome {
+    std::string content;
+    ReadFailure failure = ReadFailure::None;
+    std::string reason;  // for people, when failed
+};
+
+std::string systemReason(int error) {
+    return error != 0 ? std::generic_category().message(error) : std::string("unknown error");
+}
+
+// Everything `in` holds. The stream's own failures are caught here: reading
+// a folder, for one, fails inside the library with a text meant for programmers.
+ReadOutcome readStream(std::istream& in) {
+    ReadOutcome outcome;
+    char buffer[65536];
+    try {
+        errno = 0;
+        while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+            outcome.content.append(buffer, static_cast<std::size_t>(in.gcount()));
+        }
+        if (in.bad()) {
+            outcome.failure = ReadFailure::CannotRead;
+            outcome.reason = systemReason(errno);
+        }
+    } catch (const std::exception&) {
+        outcome.failure = ReadFailure::CannotRead;
+        outcome.reason = systemReason(errno);
     }
-    err << '\n';
+    return outcome;
+}
+
+ReadOutcome readNamed(std::string_view name, Streams io) {
+    if (name == standardStreamName) {
+        return readStream(io.in);
+    }
+    const std::filesystem::path path = pathFromUtf8(name);
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        return {{}, ReadFailure::CannotOpen, "is a folder"};
+    }
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) {
+        return {{}, ReadFailure::CannotOpen, systemReason(errno)};
+    }
+    return readStream(in);
+}
+
+// The name as the messages show it.
+std::string shown(std::string_view name) {
+    return name == standardStreamName ? std::string("standard input") : std::string(name);
+}
+
+void failureLine(Streams io, const std::string& what, std::string_view reason) {
+    io.err << "modemctl: " << what << ": " << reason << '\n';
 }
 
 // nlohmann::json keeps keys sorted; people read the fields in image order, one
@@ -49,48 +105,104 @@ void printSettingsJson(const nlohmann::json& j, std::ostream& out) {
 
 }  // namespace
 
+std::optional<std::string> readInput(std::string_view name, Streams io) {
+    ReadOutcome read = readNamed(name, io);
+    switch (read.failure) {
+        case ReadFailure::None:
+            return std::move(read.content);
+        case ReadFailure::CannotOpen:
+            failureLine(io, shown(name), "cannot open: " + read.reason);
+            break;
+        case ReadFailure::CannotRead:
+            failureLine(io, shown(name), "cannot read: " + read.reason);
+            break;
+    }
+    return std::nullopt;
+}
+
 bool readSettingsInput(std::string_view name, Mset& mset, Streams io) {
-    const FileStatus status = loadSettingsFile(pathFromUtf8(name), mset);
-    if (!status) {
-        printStatus(io.err, name, status);
+    // The dialog's own words for the two failures, then the reason.
+    const ReadOutcome read = readNamed(name, io);
+    if (read.failure == ReadFailure::CannotOpen) {
+        failureLine(io, shown(name), std::string(fileMessages::couldNotLoad) + ": " + read.reason);
+        return false;
+    }
+    if (read.failure == ReadFailure::CannotRead) {
+        failureLine(io, shown(name), std::string(fileMessages::couldNotRead) + ": " + read.reason);
+        return false;
+    }
+    return settingsFromBytes(name, read.content, mset, io);
+}
+
+bool settingsFromBytes(std::string_view name, std::string_view bytes, Mset& mset, Streams io) {
+    // Only a whole image is taken, as the dialog takes it; the rest of the
+    // 1024 bytes is not looked at.
+    if (bytes.size() < msetsize) {
+        failureLine(io, shown(name),
+                    std::string(fileMessages::couldNotRead) + ": " + std::to_string(bytes.size()) +
+                        " bytes, shorter than the " + std::to_string(msetsize) +
+                        "-byte settings image");
+        return false;
+    }
+    MsetImage image{};
+    std::copy_n(bytes.begin(), msetsize, image.begin());
+    mset = fromImage(image);
+    return true;
+}
+
+bool jsonSettingsFromText(std::string_view name, const std::string& text, Mset& mset, Streams io) {
+    nlohmann::json doc;
+    try {
+        doc = nlohmann::json::parse(text);
+    } catch (const nlohmann::json::parse_error& e) {
+        // The library's own text is for programmers; the place is what a person needs.
+        failureLine(io, shown(name),
+                    text.find_first_not_of(" \t\r\n") == std::string::npos
+                        ? std::string("not valid JSON: the text is empty")
+                        : "not valid JSON: error at byte " + std::to_string(e.byte));
+        return false;
+    }
+    if (const std::string refusal = msetFromJson(doc, mset); !refusal.empty()) {
+        failureLine(io, shown(name), refusal);
         return false;
     }
     return true;
 }
 
 bool readJsonSettingsInput(std::string_view name, Mset& mset, Streams io) {
-    std::ifstream in(pathFromUtf8(name), std::ios::binary);
-    if (!in.is_open()) {
-        io.err << name << ": cannot open\n";
-        return false;
+    const auto text = readInput(name, io);
+    return text && jsonSettingsFromText(name, *text, mset, io);
+}
+
+bool outputWritten(Streams io) {
+    io.out.flush();
+    if (io.out) {
+        return true;
     }
-    nlohmann::json doc;
-    try {
-        doc = nlohmann::json::parse(in);
-    } catch (const nlohmann::json::exception& e) {
-        // what() is "[json.exception.parse_error.101] parse error at ..."; keep the part after the
-        // tag.
-        const std::string what = e.what();
-        const auto tagEnd = what.find("] ");
-        io.err << name << ": not valid JSON: "
-               << (tagEnd == std::string::npos ? what : what.substr(tagEnd + 2)) << '\n';
-        return false;
-    }
-    if (const std::string refusal = msetFromJson(doc, mset); !refusal.empty()) {
-        io.err << name << ": " << refusal << '\n';
-        return false;
-    }
-    return true;
+    // The stream keeps no reason; the failed write's is the last one made on
+    // this thread, and the callers clear errno before they print.
+    failureLine(io, "standard output", "cannot write: " + systemReason(errno));
+    return false;
 }
 
 int writeSettingsOutput(const Mset& mset, const std::optional<std::string>& outName, Streams io) {
+    errno = 0;
     if (!outName) {
         printSettingsJson(msetToJson(mset), io.out);
-        return io.out ? 0 : 1;
+        return outputWritten(io) ? 0 : 1;
+    }
+    if (*outName == standardStreamName) {
+        std::string file(settingsFileSize, '\0');
+        const MsetImage image = toImage(mset);
+        std::copy(image.begin(), image.end(), file.begin());
+        io.out.write(file.data(), static_cast<std::streamsize>(file.size()));
+        return outputWritten(io) ? 0 : 1;
     }
     const FileStatus status = saveSettingsFile(pathFromUtf8(*outName), mset);
     if (!status) {
-        printStatus(io.err, *outName, status);
+        failureLine(io, *outName,
+                    std::string(status.message) +
+                        (status.detail.empty() ? std::string() : ": " + status.detail));
         return 1;
     }
     return 0;
@@ -110,6 +222,20 @@ CLI::Validator existingFile() {
             return {};
         },
         "FILE");
+}
+
+std::string_view reportProblem(ReportState state) {
+    switch (state) {
+        case ReportState::Absent:
+            return "no settings report (no line starts with \"Modem\")";
+        case ReportState::Incomplete:
+            return "the settings report is incomplete (it ends before the even-path list)";
+        case ReportState::Damaged:
+            return "the settings report is damaged (a value is not where the modem puts it)";
+        case ReportState::Complete:
+            break;
+    }
+    return "the settings report is complete";
 }
 
 std::string forTerminal(std::string_view cp1251) {

@@ -6,15 +6,22 @@
 #include <CLI/CLI.hpp>
 
 #include <functional>
+#include <istream>
 #include <ostream>
 
 namespace modem::cli {
 
 // The action of the subcommand that was chosen; returns the exit status
-// (0 success, 1 failure with one line on `err`, 2 usage error).
+// (0 success, 1 failure with one line on `err`, 2 usage error, 130 when the
+// operator interrupted it).
 using Action = std::function<int()>;
 
+// The status of a run that Ctrl+C (or SIGTERM) ended, as a shell reports a
+// program that SIGINT ended.
+inline constexpr int interruptedStatus = 130;
+
 struct Streams {
+    std::istream& in;  // for the inputs named "-"
     std::ostream& out;
     std::ostream& err;
 };
@@ -28,6 +35,8 @@ void addOnlineCommands(CLI::App& app, Action& chosen, Streams io);
 void addDiffCommand(CLI::App& app, Action& chosen, Streams io);
 
 // The whole program, testable without a process.
+int runModemctl(int argc, const char* const* argv, Streams io);
+// The same with the process's standard input.
 int runModemctl(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
 }  // namespace modem::cli

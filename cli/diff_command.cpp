@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
+#include <cerrno>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,34 +35,31 @@ struct DiffOptions {
     CLI::Option* profileOption = nullptr;
 };
 
-enum class FileKind { Settings, Json };
+// A JSON file is one that begins, after blanks, with "{".
+bool looksLikeJson(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && text[first] == '{';
+}
 
-// By the name's extension; otherwise a JSON file is one that begins, after
-// blanks, with "{". A settings file that happens to begin with that byte is
-// still read as one when it is named ".cfg".
-FileKind kindOf(const std::string& name) {
-    const std::filesystem::path path = pathFromUtf8(name);
-    std::string ext = pathToUtf8(path.extension());
+// By the name's extension; otherwise, and for standard input, by the content.
+// A settings file that happens to begin with "{" is still read as one when it
+// is named ".cfg".
+bool readFileInput(const std::string& name, Mset& mset, Streams io) {
+    std::string ext = pathToUtf8(pathFromUtf8(name).extension());
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (ext == ".cfg") {
-        return FileKind::Settings;
+        return readSettingsInput(name, mset, io);
     }
     if (ext == ".json") {
-        return FileKind::Json;
-    }
-    std::ifstream in(path, std::ios::binary);
-    char c = 0;
-    while (in.get(c) && std::isspace(static_cast<unsigned char>(c))) {
-    }
-    return in && c == '{' ? FileKind::Json : FileKind::Settings;
-}
-
-bool readFileInput(const std::string& name, Mset& mset, Streams io) {
-    if (kindOf(name) == FileKind::Json) {
         return readJsonSettingsInput(name, mset, io);
     }
-    return readSettingsInput(name, mset, io);
+    const auto content = readInput(name, io);
+    if (!content) {
+        return false;
+    }
+    return looksLikeJson(*content) ? jsonSettingsFromText(name, *content, mset, io)
+                                   : settingsFromBytes(name, *content, mset, io);
 }
 
 int usageError(Streams io, std::string_view text) {
@@ -75,6 +72,9 @@ int runDiff(const DiffOptions& options, Streams io) {
     const bool bModem = options.b == modemWord;
     if (aModem && bModem) {
         return usageError(io, "compare the modem with a file, not with itself");
+    }
+    if (options.a == standardStreamName && options.b == standardStreamName) {
+        return usageError(io, "standard input can be only one of the two sides");
     }
     const bool portGiven = options.portOption->count() > 0 || options.profileOption->count() > 0;
     if (portGiven && !aModem && !bModem) {
@@ -91,6 +91,9 @@ int runDiff(const DiffOptions& options, Streams io) {
         // Copied onto the file's image: what the report does not carry
         // (RSDLY, MARK, BAND, reserved bytes) is not compared.
         const ModemRead read = readModemSettings(options.port, options.profile, aModem ? b : a, io);
+        if (read.interrupted) {
+            return interruptedStatus;
+        }
         if (!read.settings) {
             return troubleStatus;
         }
@@ -98,11 +101,11 @@ int runDiff(const DiffOptions& options, Streams io) {
     }
 
     const auto differences = showDifferences(a, b);
+    errno = 0;
     for (const ShownDifference& d : differences) {
         io.out << d.name << ": " << d.a << " -> " << d.b << '\n';
     }
-    io.out.flush();
-    if (!io.out) {
+    if (!outputWritten(io)) {
         return troubleStatus;
     }
     return differences.empty() ? equalStatus : differStatus;
@@ -111,6 +114,8 @@ int runDiff(const DiffOptions& options, Streams io) {
 }  // namespace
 
 void addDiffCommand(CLI::App& app, Action& chosen, Streams io) {
+    constexpr const char* sideHelp =
+        "settings file, JSON file, modem, or - for standard input (one side at most)";
     auto options = std::make_shared<DiffOptions>();
     auto* cmd = app.add_subcommand(
         "diff",
@@ -118,8 +123,8 @@ void addDiffCommand(CLI::App& app, Action& chosen, Streams io) {
         "a .cfg file, a JSON file as export prints it, or the word modem (its report; fields the "
         "report lacks are not compared). Exit 0 when equal, 1 when they differ, 2 on a usage "
         "error or an input that cannot be read");
-    cmd->add_option("A", options->a, "settings file, JSON file, or modem")->required();
-    cmd->add_option("B", options->b, "settings file, JSON file, or modem")->required();
+    cmd->add_option("A", options->a, sideHelp)->required();
+    cmd->add_option("B", options->b, sideHelp)->required();
     addPortOptions(*cmd, options->port);
     options->portOption = cmd->get_option("--port");
     options->profileOption =

@@ -14,8 +14,7 @@ int main(int argc, char** argv) {
     for (const std::string& a : arguments) {
         pointers.push_back(a.c_str());
     }
-    const int status = modem::cli::runModemctl(static_cast<int>(pointers.size()), pointers.data(),
-                                               std::cout, std::cerr);
-    std::cout.flush();
-    return status;
+    // Each command flushes and checks its own output.
+    return modem::cli::runModemctl(static_cast<int>(pointers.size()), pointers.data(), std::cout,
+                                   std::cerr);
 }

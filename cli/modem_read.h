@@ -30,11 +30,12 @@ struct ModemRead {
     std::optional<Mset> settings;                   // empty when no report came
     std::chrono::steady_clock::duration elapsed{};  // from the request to the whole report
     std::uint64_t received = 0;                     // bytes, for the request
+    bool interrupted = false;  // Ctrl+C ended the session; nothing was printed about it
 };
 
 // Reads the report (of stored profile `profile`, if given) onto `base`: the
 // fields the report does not carry keep their values from `base`. Without a
-// report one line on `io.err` says why.
+// report one line on `io.err` says why; after an interrupt nothing is said.
 [[nodiscard]] ModemRead readModemSettings(const PortOptions& port, std::optional<unsigned> profile,
                                           const Mset& base, Streams io);
 

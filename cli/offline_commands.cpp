@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <memory>
 #include <optional>
 #include <string>
@@ -76,11 +77,15 @@ int runChannels(const Args& args, Streams io) {
         return 1;
     }
     const FormModel form = formShowing(mset);
+    errno = 0;
     io.out << forTerminal(form.text(ids::channelTable)) << '\n'
            << "odd path: " << forTerminal(form.text(ids::oddPathField)) << '\n'
            << "even path: " << forTerminal(form.text(ids::evenPathField)) << '\n';
-    return io.out ? 0 : 1;
+    return outputWritten(io) ? 0 : 1;
 }
+
+constexpr const char* settingsInputHelp = "settings file (.cfg), or - for standard input";
+constexpr const char* outputHelp = "settings file to write, or - for standard output";
 
 void onChosen(CLI::App* sub, Action& chosen, std::function<int()> action) {
     sub->callback([&chosen, action = std::move(action)] { chosen = action; });
@@ -94,22 +99,21 @@ void addOfflineCommands(CLI::App& app, Action& chosen, Streams io) {
         auto* sub = app.add_subcommand("defaults",
                                        "Print the default settings as JSON, or write "
                                        "them as a settings file with -o");
-        args->outputOption = sub->add_option("-o,--output", args->output, "settings file to write");
+        args->outputOption = sub->add_option("-o,--output", args->output, outputHelp);
         onChosen(sub, chosen, [args, io] { return runDefaults(*args, io); });
     }
     {
         auto args = std::make_shared<Args>();
         auto* sub = app.add_subcommand("export", "Print a settings file as JSON");
-        sub->add_option("file", args->input, "settings file (.cfg)")->required();
+        sub->add_option("file", args->input, settingsInputHelp)->required();
         onChosen(sub, chosen, [args, io] { return runExport(*args, io); });
     }
     {
         auto args = std::make_shared<Args>();
         auto* sub =
             app.add_subcommand("import", "Write a settings file from JSON as export prints it");
-        sub->add_option("file", args->input, "JSON file")->required();
-        args->outputOption =
-            sub->add_option("-o,--output", args->output, "settings file to write")->required();
+        sub->add_option("file", args->input, "JSON file, or - for standard input")->required();
+        args->outputOption = sub->add_option("-o,--output", args->output, outputHelp)->required();
         onChosen(sub, chosen, [args, io] { return runImport(*args, io); });
     }
     {
@@ -118,15 +122,15 @@ void addOfflineCommands(CLI::App& app, Action& chosen, Streams io) {
             "check",
             "Show a settings file in the form and read it back, as the dialog would; "
             "print the result as JSON, or write it with -o");
-        sub->add_option("file", args->input, "settings file (.cfg)")->required();
-        args->outputOption = sub->add_option("-o,--output", args->output, "settings file to write");
+        sub->add_option("file", args->input, settingsInputHelp)->required();
+        args->outputOption = sub->add_option("-o,--output", args->output, outputHelp);
         onChosen(sub, chosen, [args, io] { return runCheck(*args, io); });
     }
     {
         auto args = std::make_shared<Args>();
         auto* sub = app.add_subcommand(
             "channels", "Print the channel table and the two path lists as the form shows them");
-        sub->add_option("file", args->input, "settings file (.cfg)")->required();
+        sub->add_option("file", args->input, settingsInputHelp)->required();
         onChosen(sub, chosen, [args, io] { return runChannels(*args, io); });
     }
 }

@@ -1,343 +1,40 @@
-// The subcommands that talk to a live modem. Each connects and disconnects as
-// the dialog does, driving the same Link through a small event loop: the
-// connect sequence with "+cfge\r", and at the end "+cfgd\r" with the close
-// 100 ms later. Standard output carries only the data (JSON, the modem's
-// answer); failures go to standard error.
+// The subcommands that talk to a live modem, each through one Session.
+// Standard output carries only the data (JSON, the modem's answer); failures
+// go to standard error.
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <functional>
-#include <iomanip>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
-#include "cli/event_loop.h"
 #include "cli/modem_read.h"
+#include "cli/session.h"
+#include "cli/settings_diff.h"
 #include "link/discovery.h"
-#include "link/link.h"
-#include "link/serial_port.h"
-#include "link/terminal_pane.h"
-#include "platform/message_box.h"
 #include "protocol/commands.h"
 #include "protocol/report_parser.h"
 #include "settings/mset.h"
 #include "settings/mset_fields.h"
-#include "settings/utf8_path.h"
-#include "traffic/traffic_log.h"
 #include "ui/button_actions.h"
 #include "ui/form_init.h"
 #include "ui/form_model.h"
+#include "ui/settings_check.h"
 #include "ui/transfers.h"
 
 namespace modem::cli {
 
 namespace {
 
-using namespace std::chrono_literals;
-using Clock = EventLoop::Clock;
-
-// How long a report may take in all, and how long the line may stay quiet
-// before we give up on the rest of it.
-constexpr auto reportLimit = 5000ms;
-constexpr auto reportQuiet = 500ms;
-// After a command whose answer we do not need (the connect's "+cfge\r", an
-// upload), the line is let settle before the pane is cleared for a report, so
-// that a late answer cannot land in front of it: we wait a while for the answer
-// to begin, then until the line has been quiet for twenty byte times and the
-// answer's line has ended.
-constexpr auto settleFirstByte = 100ms;
-constexpr auto settleQuiet = 20ms;
-constexpr auto settleLimit = 300ms;
-// The close comes 100 ms after "+cfgd\r"; this only bounds a link that never closes.
-constexpr auto disconnectLimit = 2000ms;
-
-// Message boxes become one line on standard error, with the reason behind
-// them. Only the first is printed: the later ones of a session follow from it
-// (the disconnect after a failed write). The session fails if any appeared.
-class StderrMessageBox : public MessageBox {
-public:
-    StderrMessageBox(std::ostream& err, std::function<std::string()> reason)
-        : m_err(err), m_reason(std::move(reason)) {}
-    void show(std::string_view text, std::string_view /*caption*/, MessageIcon /*icon*/) override {
-        if (m_shown++ > 0) {
-            return;
-        }
-        // A message may name a reason of its own ("can't connect to device:
-        // no device found"); ours says more, so only its headline is kept.
-        if (const std::string why = m_reason(); !why.empty()) {
-            m_err << "modemctl: " << text.substr(0, text.find(": ")) << ": " << why;
-        } else {
-            m_err << "modemctl: " << text;
-        }
-        m_err << '\n';
-    }
-    // Nobody is there to say yes: the question is printed and answered No, which
-    // fails the session as a message does.
-    [[nodiscard]] Answer ask(std::string_view text, std::string_view /*caption*/) override {
-        if (m_shown++ == 0) {
-            m_err << "modemctl: " << text << '\n';
-        }
-        return Answer::No;
-    }
-    [[nodiscard]] int shown() const { return m_shown; }
-
-private:
-    std::ostream& m_err;
-    std::function<std::string()> m_reason;
-    int m_shown = 0;
-};
-
-// Remembers which port discovery led to, so that a failure can name it, or
-// say that there was none.
-class RecordingFinder : public PortFinder {
-public:
-    explicit RecordingFinder(std::unique_ptr<PortFinder> inner) : m_inner(std::move(inner)) {}
-    [[nodiscard]] std::string findModemPort(TerminalPane& pane) override {
-        m_asked = true;
-        m_found = m_inner->findModemPort(pane);
-        return m_found;
-    }
-    [[nodiscard]] bool foundNone() const { return m_asked && m_found.empty(); }
-    [[nodiscard]] const std::string& found() const { return m_found; }
-
-private:
-    std::unique_ptr<PortFinder> m_inner;
-    bool m_asked = false;
-    std::string m_found;
-};
-
-// The link's close timer, noting when it has closed the link: a link that
-// went down otherwise went down by itself.
-class ClosingTimer : public Timer {
-public:
-    explicit ClosingTimer(std::unique_ptr<Timer> inner) : m_inner(std::move(inner)) {}
-    void start(std::chrono::milliseconds delay, std::function<void()> onExpired) override {
-        m_inner->start(delay, [this, onExpired = std::move(onExpired)] {
-            m_fired = true;
-            onExpired();
-        });
-    }
-    void stop() override { m_inner->stop(); }
-    [[nodiscard]] bool isActive() const override { return m_inner->isActive(); }
-    [[nodiscard]] bool fired() const { return m_fired; }
-
-private:
-    std::unique_ptr<Timer> m_inner;
-    bool m_fired = false;
-};
-
-// The port's own error, naming the port once.
-std::string portReason(const std::string& port, const std::string& error) {
-    if (port.empty() || error.starts_with(port + ": ")) {
-        return error;
-    }
-    return error.empty() ? port : port + ": " + error;
-}
+using Clock = Session::Clock;
 
 constexpr const char* logHelp =
     "Append every byte sent and received, and the status lines, to FILE";
-
-bool reportArrived(std::string_view pane) {
-    return reportComplete(findReport(pane));
-}
-
-// One connection to the modem with everything the Link needs around it.
-class Session {
-public:
-    Session(const PortOptions& options, Streams io)
-        : m_io(io),
-          m_messages(io.err, [this] { return failureReason(); }),
-          m_timer(m_loop.makeTimer()) {
-        if (!options.log.empty()) {
-            OpenedTrafficLog opened = TrafficLog::open(pathFromUtf8(options.log));
-            m_log = std::move(opened.log);
-            m_logError = std::move(opened.error);
-        }
-        if (options.port.empty()) {
-            m_finder = std::make_unique<RecordingFinder>(makeSystemPortFinder(options.sysfsRoot));
-        } else {
-            m_finder =
-                std::make_unique<RecordingFinder>(std::make_unique<FixedPortFinder>(options.port));
-        }
-        m_link = std::make_unique<Link>(LinkContext{
-            .pane = m_pane,
-            .messages = m_messages,
-            .timer = m_timer,
-            .dispatcher = m_loop,
-            .finder = *m_finder,
-            .makePort = [] { return makeSystemSerialPort(); },
-            .stateChanged = nullptr,  // no button to show it on
-            .traffic = m_log.get(),
-        });
-        // Received bytes wake the loop, so a complete report is seen at once.
-        m_pane.setChangeListener([this] { m_loop.wake(); });
-    }
-
-    ~Session() {
-        // Error paths end here still connected: stop without sending anything.
-        m_link->shutdown();
-        m_link.reset();
-        m_pane.setChangeListener(nullptr);
-        if (m_log) {
-            // Everything is written by now, or the log has stopped: say so once.
-            m_log->flush();
-            if (const std::string failure = m_log->failure(); !failure.empty()) {
-                m_io.err << "modemctl: " << failure << '\n';
-            }
-        }
-    }
-
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
-
-    // The connect sequence. On failure one line on standard error says why.
-    [[nodiscard]] bool connect() {
-        if (!m_logError.empty()) {
-            m_io.err << "modemctl: " << m_logError << '\n';
-            return false;
-        }
-        m_link->toggleConnection();
-        if (m_link->state() == LinkState::Up) {
-            m_wasUp = true;
-            markSent();
-            return true;
-        }
-        return false;
-    }
-
-    // Whether nothing has failed so far. A line that went down by itself (a
-    // pulled cable, a modem that hung up) is a failure too, reported once:
-    // without it the sends that follow would go nowhere without a word.
-    [[nodiscard]] bool healthy() {
-        if (m_wasUp && !m_timer.fired() && !m_lost && m_link->state() == LinkState::Down) {
-            m_lost = true;
-            m_messages.show("device disconnected", "Error", MessageIcon::None);
-        }
-        return m_messages.shown() == 0;
-    }
-
-    // "+cfgd\r", then the close when the timer fires.
-    void disconnect() {
-        (void)healthy();
-        if (m_link->state() == LinkState::Up) {
-            m_link->toggleConnection();
-        }
-        (void)m_loop.runUntil([this] { return m_link->state() == LinkState::Down; },
-                              Clock::now() + disconnectLimit);
-        // A hang-up before the close came is a line lost with what was sent on it.
-        (void)healthy();
-    }
-
-    // Runs the loop until `complete` holds for the pane's text, the line has
-    // been quiet for `quiet`, `limit` has passed, or the link went down.
-    // Returns whether `complete` held.
-    bool collect(const std::function<bool(std::string_view)>& complete, Clock::duration quiet,
-                 Clock::duration limit) {
-        const auto start = Clock::now();
-        auto lastChange = start;
-        auto seen = m_pane.changeCount();
-        for (;;) {
-            const auto deadline = std::min(start + limit, lastChange + quiet);
-            (void)m_loop.runUntil(
-                [&] {
-                    // Re-armed before the count is read, so no change goes unnoticed.
-                    m_pane.takeNotification();
-                    return m_pane.changeCount() != seen || !m_link->connected();
-                },
-                deadline);
-            if (complete && complete(m_pane.snapshot())) {
-                return true;
-            }
-            if (!m_link->connected()) {
-                return false;
-            }
-            const auto now = Clock::now();
-            if (m_pane.changeCount() != seen) {
-                seen = m_pane.changeCount();
-                lastChange = now;
-            } else if (now >= deadline) {
-                return false;
-            }
-            if (now >= start + limit) {
-                return false;
-            }
-        }
-    }
-
-    // Notes that a command went out whose answer settle() lets pass.
-    void markSent() { m_changesAtSend = m_pane.changeCount(); }
-
-    void settle() {
-        const auto atSend = m_changesAtSend;
-        (void)collect([&](std::string_view) { return m_pane.changeCount() != atSend; },
-                      settleFirstByte, settleFirstByte);
-        if (m_pane.changeCount() == atSend) {
-            return;  // no answer at all
-        }
-        (void)collect(nullptr, settleQuiet, settleLimit);
-        // A pause inside an answer is no end of it: wait for its line to end.
-        if (!m_pane.snapshot().ends_with("\r\n")) {
-            (void)collect([](std::string_view text) { return text.ends_with("\r\n"); }, settleLimit,
-                          settleLimit);
-        }
-    }
-
-    // Clears the pane, sends the read command and waits for the report.
-    // Returns the time from the send to the complete report, or nothing.
-    std::optional<Clock::duration> requestReport(std::string_view readCommand) {
-        settle();
-        m_pane.clearTerminal();
-        const auto sent = Clock::now();
-        (void)m_link->sendCommand(readCommand);
-        if (!collect(reportArrived, reportQuiet, reportLimit)) {
-            return std::nullopt;
-        }
-        return Clock::now() - sent;
-    }
-
-    [[nodiscard]] TerminalPane& pane() { return m_pane; }
-    [[nodiscard]] Link& link() { return *m_link; }
-    [[nodiscard]] EventLoop& loop() { return m_loop; }
-    [[nodiscard]] int failures() const { return m_messages.shown(); }
-
-private:
-    std::string failureReason() const {
-        if (m_lost) {
-            return portReason(m_finder->found(), "the line hung up");
-        }
-        if (m_finder->foundNone()) {
-            return "no device found (no USB serial port " + usbId() + "; name one with --port)";
-        }
-        return portReason(m_finder->found(), m_link ? m_link->lastError() : std::string());
-    }
-
-    static std::string usbId() {
-        char text[16];
-        std::snprintf(text, sizeof text, "%04x:%04x", unsigned{modemVendorId},
-                      unsigned{modemProductId});
-        return text;
-    }
-
-    Streams m_io;
-    EventLoop m_loop;
-    StderrMessageBox m_messages;
-    ClosingTimer m_timer;
-    TerminalPane m_pane;
-    std::unique_ptr<RecordingFinder> m_finder;
-    std::unique_ptr<TrafficLog> m_log;
-    std::string m_logError;
-    std::unique_ptr<Link> m_link;  // last: destroyed first, before what it uses
-    std::uint64_t m_changesAtSend = 0;
-    bool m_wasUp = false;
-    bool m_lost = false;
-};
 
 std::string readCommandFor(std::optional<unsigned> profile) {
     return profile ? cmdViewProfile(*profile) : cmdView();
@@ -359,6 +56,9 @@ int runRead(const ReadOptions& options, Streams io) {
         return 1;
     }
     const ModemRead read = readModemSettings(options.port, options.profile, base, io);
+    if (read.interrupted) {
+        return interruptedStatus;
+    }
     if (!read.settings) {
         return 1;
     }
@@ -376,7 +76,9 @@ struct WriteOptions {
     PortOptions port;
     std::string input;
     std::optional<unsigned> store;
-    bool verify = false;
+    bool noVerify = false;
+    bool verify = false;  // the default either way
+    bool force = false;
 };
 
 // What "Настроить" does to the settings before it sends them.
@@ -390,13 +92,30 @@ Mset normalised(const Mset& mset) {
     return result;
 }
 
-// Fields the report does not carry, so a read-back cannot confirm them.
-bool reportCarries(std::string_view field) {
-    return field != "RSDLY" && field != "MARK" && field != "BAND" && !field.starts_with("reserved");
-}
-
-void printDiff(std::ostream& os, const FieldDiff& d) {
-    os << d.name << ": " << d.before << " -> " << d.after << '\n';
+// Reads the settings back after an upload and compares every field the report
+// carries. Prints one line per field that differs, or why there was nothing to
+// compare; returns whether the modem holds what was sent.
+bool verifyUpload(Session& session, const Mset& sent, Streams io) {
+    (void)session.requestReport(cmdView());
+    if (session.interrupted() || !session.healthy()) {
+        return false;  // said already, or to be said by the caller
+    }
+    const std::string pane = session.pane().snapshot();
+    const std::string_view report = findReport(pane);
+    if (const ReportState state = examineReport(report); state != ReportState::Complete) {
+        io.err << "modemctl: verify: " << reportProblem(state) << '\n';
+        return false;
+    }
+    // Parsed onto the image sent, so that what the report does not carry
+    // (RSDLY, MARK, BAND, the reserved bytes) compares equal.
+    Mset readBack = sent;
+    (void)parseReport(report, readBack);
+    const auto differences = showDifferences(sent, readBack);
+    for (const ShownDifference& d : differences) {
+        io.err << "modemctl: verify: " << d.name << ": sent " << d.a << ", the modem holds " << d.b
+               << '\n';
+    }
+    return differences.empty();
 }
 
 int runWrite(const WriteOptions& options, Streams io) {
@@ -404,47 +123,54 @@ int runWrite(const WriteOptions& options, Streams io) {
     if (!readSettingsInput(options.input, input, io)) {
         return 1;
     }
+    const std::string name = options.input == "-" ? "standard input" : options.input;
+    // Values the modem would not take, or that the form would turn into others:
+    // nothing is sent without --force, and not even a connection is opened.
+    if (const Problems problems = checkSettings(input); !problems.empty()) {
+        for (const std::string& problem : problems) {
+            io.err << "modemctl: " << name << ": " << problem << '\n';
+        }
+        if (!options.force) {
+            io.err << "modemctl: " << name << ": not written: " << problems.size()
+                   << (problems.size() == 1 ? " problem" : " problems")
+                   << " (--force writes the settings anyway)\n";
+            return 1;
+        }
+    }
     const Mset mset = normalised(input);
     for (const auto& d : diffFields(input, mset)) {
-        io.err << "normalised ";
-        printDiff(io.err, d);
+        io.err << "modemctl: normalised " << d.name << ": " << d.before << " -> " << d.after
+               << '\n';
     }
 
     Session session(options.port, io);
     if (!session.connect()) {
-        return 1;
+        return session.interrupted() ? interruptedStatus : 1;
     }
     uploadSettings(session.link(), mset);
     session.markSent();
-    if (options.store) {
-        // After the upload's answer, so the two answers do not interleave.
-        session.settle();
-        (void)session.link().sendCommand(cmdSave(*options.store));
-        session.markSent();
+    bool good = session.healthy() && !session.interrupted();
+    if (good && !options.noVerify) {
+        good = verifyUpload(session, mset, io);
     }
-    int status = session.healthy() ? 0 : 1;
-    if (status == 0 && options.verify) {
-        const auto elapsed = session.requestReport(cmdView());
-        const std::string pane = session.pane().snapshot();
-        // Parsed onto the sent image, so fields the report lacks compare equal.
-        Mset readBack = mset;
-        if (!session.healthy()) {
-            status = 1;
-        } else if (!elapsed || !parseReport(findReport(pane), readBack)) {
-            io.err << "modemctl: verify: no settings report from the modem\n";
-            status = 1;
-        } else {
-            for (const auto& d : diffFields(mset, readBack)) {
-                if (reportCarries(d.name)) {
-                    io.err << "mismatch ";
-                    printDiff(io.err, d);
-                    status = 1;
-                }
-            }
+    if (options.store && !session.interrupted()) {
+        if (good) {
+            // After the last answer, so that the two answers do not interleave.
+            session.settle();
+            (void)session.link().sendCommand(cmdSave(*options.store));
+            session.markSent();
+            // Its answer, before "+cfgd\r" follows.
+            session.settle();
+        } else if (session.healthy()) {
+            io.err << "modemctl: profile " << *options.store
+                   << " not stored: the modem does not hold the settings sent\n";
         }
     }
     session.disconnect();
-    return session.failures() == 0 ? status : 1;
+    if (session.interrupted()) {
+        return interruptedStatus;
+    }
+    return good && session.failures() == 0 ? 0 : 1;
 }
 
 // ---- send ----
@@ -464,19 +190,32 @@ int runSend(const SendOptions& options, Streams io) {
     }
     Session session(options.port, io);
     if (!session.connect()) {
-        return 1;
+        return session.interrupted() ? interruptedStatus : 1;
     }
     session.settle();
     session.pane().clearTerminal();
+    const auto before = session.link().bytesReceived();
     (void)session.link().sendCommand(command.bytes);
     (void)session.collect(nullptr, std::chrono::milliseconds(options.waitMs),
                           std::chrono::milliseconds(options.waitMs));
-    // After a failure the pane holds the link's own lines, not an answer.
-    if (session.healthy()) {
-        io.out << forTerminal(session.pane().snapshot());
-    }
+    const bool answered = session.link().bytesReceived() != before;
+    const std::string answer = session.pane().snapshot();
+    const bool healthy = session.healthy();
     session.disconnect();
-    return session.failures() == 0 ? 0 : 1;
+    if (session.interrupted()) {
+        return interruptedStatus;
+    }
+    // After a failure the pane holds the link's own lines, not an answer.
+    if (!healthy || session.failures() != 0) {
+        return 1;
+    }
+    if (!answered) {
+        io.err << "modemctl: no answer from the modem within " << options.waitMs << " ms\n";
+        return 1;
+    }
+    errno = 0;
+    io.out << forTerminal(answer);
+    return outputWritten(io) ? 0 : 1;
 }
 
 }  // namespace
@@ -509,6 +248,7 @@ ModemRead readModemSettings(const PortOptions& port, std::optional<unsigned> pro
     {
         Session session(port, io);
         if (!session.connect()) {
+            result.interrupted = session.interrupted();
             return result;
         }
         const auto before = session.link().bytesReceived();
@@ -517,18 +257,24 @@ ModemRead readModemSettings(const PortOptions& port, std::optional<unsigned> pro
         pane = session.pane().snapshot();
         const bool failed = !session.healthy();  // its line is out already
         session.disconnect();
-        if (failed) {
+        if (session.interrupted()) {
+            result.interrupted = true;
+            return result;
+        }
+        if (failed || session.failures() != 0) {
             return result;
         }
     }
-    Mset mset = base;
-    if (!elapsed || !parseReport(findReport(pane), mset)) {
-        io.err << "modemctl: no settings report from the modem (received " << result.received
-               << " bytes)\n";
+    const std::string_view report = findReport(pane);
+    if (const ReportState state = examineReport(report); state != ReportState::Complete) {
+        io.err << "modemctl: " << reportProblem(state) << " (received " << result.received
+               << " bytes from the modem)\n";
         return result;
     }
+    Mset mset = base;
+    (void)parseReport(report, mset);
     result.settings = mset;
-    result.elapsed = *elapsed;
+    result.elapsed = elapsed.value_or(Clock::duration{});
     return result;
 }
 
@@ -539,9 +285,10 @@ void addOnlineCommands(CLI::App& app, Action& chosen, Streams io) {
         addPortOptions(*cmd, options->port);
         cmd->add_option("--profile", options->profile, "Read a stored profile instead")
             ->check(CLI::Range(0U, 1U));
-        cmd->add_option("--base", options->base, "Settings the report is copied onto")
-            ->check(existingFile());
-        cmd->add_option("-o,--output", options->output, "Write a .cfg file instead of JSON");
+        cmd->add_option("--base", options->base,
+                        "Settings the report is copied onto (.cfg, or - for standard input)");
+        cmd->add_option("-o,--output", options->output,
+                        "Write a .cfg file instead of JSON (- for standard output)");
         cmd->add_flag("--timing", options->timing, "Print the report's timing on stderr")
             ->group("");
         cmd->callback(
@@ -551,12 +298,19 @@ void addOnlineCommands(CLI::App& app, Action& chosen, Streams io) {
         auto options = std::make_shared<WriteOptions>();
         auto* cmd = app.add_subcommand("write", "Write a settings file to the modem");
         addPortOptions(*cmd, options->port);
-        cmd->add_option("file", options->input, "Settings file (.cfg)")
-            ->required()
-            ->check(existingFile());
-        cmd->add_option("--store", options->store, "Store the settings in profile 0 or 1")
+        cmd->add_option("file", options->input, "Settings file (.cfg), or - for standard input")
+            ->required();
+        cmd->add_option("--store", options->store,
+                        "Store the settings in profile 0 or 1 once they are verified")
             ->check(CLI::Range(0U, 1U));
-        cmd->add_flag("--verify", options->verify, "Read the settings back and compare");
+        auto* noVerify = cmd->add_flag("--no-verify", options->noVerify,
+                                       "Do not read the settings back and compare them");
+        // Verifying is the default; the flag stays for the scripts that name it.
+        cmd->add_flag("--verify", options->verify,
+                      "Read the settings back and compare (the default)")
+            ->excludes(noVerify);
+        cmd->add_flag("--force", options->force,
+                      "Write settings even when the check finds problems in them");
         cmd->callback(
             [options, &chosen, io] { chosen = [options, io] { return runWrite(*options, io); }; });
     }

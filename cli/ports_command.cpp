@@ -2,11 +2,13 @@
 // modem's; as lines for a person, or as JSON for a script that picks units by
 // serial number or place.
 
+#include <cerrno>
 #include <nlohmann/json.hpp>
 
 #include <memory>
 #include <string>
 
+#include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "link/discovery.h"
 
@@ -56,6 +58,7 @@ int runPorts(const PortsOptions& options, Streams io) {
     if (ports.empty()) {
         io.err << "modemctl: no serial ports found\n";
     }
+    errno = 0;
     if (options.json) {
         nlohmann::ordered_json list = nlohmann::ordered_json::array();
         for (const auto& port : ports) {
@@ -69,11 +72,7 @@ int runPorts(const PortsOptions& options, Streams io) {
             printLine(port, io.out);
         }
     }
-    if (!io.out.flush()) {
-        io.err << "modemctl: cannot write the port list\n";
-        return 1;
-    }
-    return 0;
+    return outputWritten(io) ? 0 : 1;
 }
 
 }  // namespace

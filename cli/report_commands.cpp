@@ -1,6 +1,4 @@
-#include <fstream>
-#include <iostream>
-#include <iterator>
+#include <cerrno>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,26 +21,8 @@ struct ParseArgs {
     std::optional<std::string> output;
 };
 
-// The whole file, or standard input for "-" so that a report can be piped in.
-std::optional<std::string> readAll(const std::string& name, Streams io) {
-    if (name == "-") {
-        return std::string(std::istreambuf_iterator<char>(std::cin), {});
-    }
-    std::ifstream in(pathFromUtf8(name), std::ios::binary);
-    if (!in.is_open()) {
-        io.err << name << ": cannot open\n";
-        return std::nullopt;
-    }
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        io.err << name << ": cannot read\n";
-        return std::nullopt;
-    }
-    return text;
-}
-
 int runParseReport(const ParseArgs& args, Streams io) {
-    const auto input = readAll(args.input, io);
+    const auto input = readInput(args.input, io);
     if (!input) {
         return 1;
     }
@@ -58,11 +38,15 @@ int runParseReport(const ParseArgs& args, Streams io) {
     if (args.base && !readSettingsInput(*args.base, mset, io)) {
         return 1;
     }
-    if (!parseReport(paneText, mset)) {
-        io.err << args.input << ": no settings report (the text does not start with \"Modem\"); "
-               << "nothing copied\n";
+    // The test `read` applies to what the modem sent: a report cut short or
+    // garbled would give zeros and shifted values, so nothing is copied from it.
+    const std::string_view report = findReport(paneText);
+    if (const ReportState state = examineReport(report); state != ReportState::Complete) {
+        io.err << "modemctl: " << (args.input == "-" ? "standard input" : args.input) << ": "
+               << reportProblem(state) << "; nothing copied\n";
         return 1;
     }
+    (void)parseReport(report, mset);
     return writeSettingsOutput(mset, args.output, io);
 }
 
@@ -71,9 +55,9 @@ int runReport(const std::string& input, Streams io) {
     if (!readSettingsInput(input, mset, io)) {
         return 1;
     }
+    errno = 0;
     io.out << settingsReport(mset);
-    io.out.flush();
-    return io.out ? 0 : 1;
+    return outputWritten(io) ? 0 : 1;
 }
 
 }  // namespace
@@ -90,7 +74,8 @@ void addReportCommands(CLI::App& app, Action& chosen, Streams io) {
                       "the file holds the bytes as received; run them through a pane first");
         sub->add_option("--base", args->base, "settings file the report is copied onto")
             ->check(existingFile());
-        sub->add_option("-o,--output", args->output, "settings file to write");
+        sub->add_option("-o,--output", args->output,
+                        "settings file to write, or - for standard output");
         sub->callback(
             [args, &chosen, io] { chosen = [args, io] { return runParseReport(*args, io); }; });
     }
@@ -99,7 +84,8 @@ void addReportCommands(CLI::App& app, Action& chosen, Streams io) {
         auto* sub = app.add_subcommand(
             "report",
             "Print the bytes the simulated modem sends for \"+view\" with a settings file");
-        sub->add_option("file", *input, "settings file (.cfg)")->required();
+        sub->add_option("file", *input, "settings file (.cfg), or - for standard input")
+            ->required();
         sub->callback(
             [input, &chosen, io] { chosen = [input, io] { return runReport(*input, io); }; });
     }

@@ -1,3 +1,5 @@
+#include <signal.h>
+
 #include "cli/standard_streams.h"
 
 namespace modem::cli {
@@ -5,7 +7,13 @@ namespace modem::cli {
 // Streams carry bytes as they are, and terminals take UTF-8.
 struct StandardStreams::Consoles {};
 
-StandardStreams::StandardStreams() = default;
+// A reader that goes away (`modemctl export a.cfg | head -1`) must not end
+// the process silently: the write fails with EPIPE instead, and the output
+// check reports it.
+StandardStreams::StandardStreams() {
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
 StandardStreams::~StandardStreams() = default;
 
 }  // namespace modem::cli

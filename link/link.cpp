@@ -196,9 +196,10 @@ SendResult Link::sendBytes(std::span<const std::uint8_t> bytes) {
     if (!m_port || !m_port->isOpen()) {
         return SendResult::NotOpen;
     }
+    const std::uint64_t send = m_ctx.traffic != nullptr ? m_ctx.traffic->beginSend() : 0;
     const WriteResult written = m_port->write(bytes, writeDeadline);
-    if (m_ctx.traffic != nullptr && written.written > 0) {
-        m_ctx.traffic->sent(bytes.first(std::min(written.written, bytes.size())));
+    if (m_ctx.traffic != nullptr) {
+        m_ctx.traffic->sent(send, bytes.first(std::min(written.written, bytes.size())));
     }
     if (written.ok()) {
         m_lastError.clear();

@@ -52,7 +52,12 @@ enum class SendResult {
 class TrafficTap {
 public:
     virtual ~TrafficTap() = default;
-    virtual void sent(std::span<const std::uint8_t> bytes) = 0;
+    // A write is about to begin. Its entry takes its time and its place now, so
+    // that nothing received while the write lasts comes before it; sent() then
+    // gives the bytes that went out (none: no entry). Returns the write's
+    // number for sent().
+    [[nodiscard]] virtual std::uint64_t beginSend() = 0;
+    virtual void sent(std::uint64_t send, std::span<const std::uint8_t> bytes) = 0;
     virtual void received(std::span<const std::uint8_t> bytes) = 0;
     // A status line of the pane, or a fault of the link worth keeping. The
     // port's notes on its driver come on the receive thread, with the same

@@ -215,7 +215,9 @@ private:
             return errnoText("tcgetattr", errno);
         }
         ::cfmakeraw(&tio);
-        tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+        // CIBAUD: an input speed of its own, left by an earlier program, would
+        // outlast cfsetispeed(), which sets only the speed both directions share.
+        tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | CIBAUD);
         tio.c_cflag |= CS8 | CREAD | CLOCAL;
         tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
         tio.c_cc[VMIN] = 1;

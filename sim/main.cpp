@@ -24,6 +24,7 @@
 #include <system_error>
 #include <vector>
 
+#include "settings/mset_fields.h"
 #include "settings/settings_file.h"
 #include "sim/modem_simulator.h"
 #include "traffic/traffic_log.h"
@@ -198,6 +199,29 @@ bool loadProfile(const std::optional<std::string>& file, modem::Mset& target, st
     return true;
 }
 
+struct FieldPlace {
+    std::size_t offset = 0;  // bytes, within the image
+    std::size_t width = 0;   // bytes
+};
+
+// A field named as modemctl names it ("WT", "CH[3].THR" with rows from 0).
+std::optional<FieldPlace> findField(std::string_view name) {
+    for (const modem::FieldInfo& f : modem::scalarFields) {
+        if (name == f.name) {
+            return FieldPlace{f.offset, f.width};
+        }
+    }
+    for (std::size_t row = 0; row < modem::channelCount; ++row) {
+        for (const modem::FieldInfo& f : modem::channelFields) {
+            if (name == "CH[" + std::to_string(row) + "]." + std::string(f.name)) {
+                return FieldPlace{modem::offsets::CH + row * modem::offsets::channelSize + f.offset,
+                                  f.width};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 struct Options {
     std::optional<std::string> link;
     unsigned baud = 9600;
@@ -205,8 +229,9 @@ struct Options {
     std::optional<std::string> profile1;
     std::optional<std::string> log;
     unsigned count = 1;
-    bool numbered = false;         // --count given: --link and --log name one per unit
-    std::vector<unsigned> silent;  // units that answer nothing
+    bool numbered = false;                   // --count given: --link and --log name one per unit
+    std::vector<unsigned> silent;            // units that answer nothing
+    std::optional<FieldPlace> spoiledField;  // hidden --spoil-upload, for tests
 };
 
 // A unit's own file from a name given for all: its number goes at the end of
@@ -231,6 +256,9 @@ public:
 
     [[nodiscard]] unsigned number() const { return m_number; }
     modem::ModemSimulator& simulator() { return m_sim; }
+    // A modem that does not keep what it was sent: after each upload the
+    // field takes one more than the uploaded value (wrapping within its width).
+    void spoilUploads(std::optional<FieldPlace> field) { m_spoiled = field; }
 
     bool openLog(const std::string& file, std::string& error) {
         const unsigned number = m_number;
@@ -284,7 +312,11 @@ public:
                 // A silent unit takes the bytes and does nothing with them, as
                 // a modem whose firmware has stopped.
                 if (!m_silent) {
+                    const auto uploads = m_sim.uploadCount();
                     m_out.queue(m_sim.receive(received));
+                    if (m_spoiled && m_sim.uploadCount() != uploads) {
+                        spoil(*m_spoiled);
+                    }
                 }
             }
         }
@@ -309,9 +341,18 @@ public:
     }
 
 private:
-    // Each entry is on disk before the simulator answers: whoever reads the
-    // log after seeing an answer finds the command in it. A simulator can
-    // afford to wait for its log.
+    void spoil(FieldPlace place) {
+        modem::MsetImage image = modem::toImage(m_sim.current());
+        modem::writeField(image, place.offset, place.width,
+                          modem::readField(image, place.offset, place.width) + 1);
+        m_sim.setCurrent(modem::fromImage(image));
+    }
+
+    // What the simulator received and its notes are on disk before it
+    // answers: whoever reads the log after seeing an answer finds the command
+    // in it. A simulator can afford to wait for its log. Its own output is
+    // gathered into lines by the log, which a flush after every byte would cut
+    // apart; each line is written once it ends.
     void note(std::string_view text) {
         if (m_log) {
             m_log->status(text);
@@ -322,13 +363,16 @@ private:
         if (m_log) {
             m_log->record(direction,
                           {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
-            m_log->flush();
+            if (direction == modem::TrafficDirection::ToModem) {
+                m_log->flush();
+            }
         }
     }
 
     unsigned m_number;
     std::optional<std::string> m_link;
     bool m_silent;
+    std::optional<FieldPlace> m_spoiled;
     modem::ModemSimulator m_sim;
     std::unique_ptr<modem::TrafficLog> m_log;
     std::optional<Pty> m_pty;
@@ -371,6 +415,7 @@ int serve(const Options& options) {
         const bool silent =
             std::find(options.silent.begin(), options.silent.end(), k) != options.silent.end();
         auto unit = std::make_unique<Unit>(k, std::move(link), silent);
+        unit->spoilUploads(options.spoiledField);
         for (int i = 0; i < 2; ++i) {
             unit->simulator().setProfile(i, profiles.at(i));
         }
@@ -473,7 +518,20 @@ int main(int argc, char** argv) {
             }
         }
     });
+    app.add_option_function<std::string>(
+           "--spoil-upload",
+           [&options](const std::string& name) { options.spoiledField = findField(name); },
+           "Keep FIELD one more than uploaded (a modem that stores something else)")
+        ->check([](const std::string& name) {
+            return findField(name) ? std::string() : "no field " + name;
+        })
+        ->group("");
     app.set_version_flag("--version", std::string("modem-sim ") + modem::versionText());
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help and --version succeed; every usage error is status 2, as modemctl's.
+        return app.exit(e) == 0 ? 0 : 2;
+    }
     return serve(options);
 }

@@ -296,6 +296,9 @@ DialogTemplate dialogTemplate() {
         .fontFace = "Arial",
         .pointSize = 8,
         .iconId = ids::icon,
+        // A button, not a field: a key pressed before anything else changes
+        // no setting.
+        .firstFocus = ids::connectButton,
     };
 }
 

@@ -66,6 +66,7 @@ struct DialogTemplate {
     std::string_view fontFace;
     int pointSize = 0;
     int iconId = 0;
+    int firstFocus = 0;  // the control with the keyboard focus when the dialog opens
 };
 
 namespace ids {

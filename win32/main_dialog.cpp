@@ -8,6 +8,7 @@
 #include "ui/control_table.h"
 #include "ui/form_init.h"
 #include "ui/link_caption.h"
+#include "win32/com_apartment.h"
 #include "win32/dialog_template.h"
 #include "win32/number_field.h"
 #include "win32/wide_text.h"
@@ -80,6 +81,8 @@ MainDialog::~MainDialog() {
 
 int MainDialog::run(HINSTANCE instance, std::function<void(HWND)> onInitialised) {
     m_onInitialised = std::move(onInitialised);
+    // The accessibility objects of the controls are served from this thread.
+    const ComApartment com;
     const std::vector<std::uint32_t> dialogTemplate = buildDialogTemplate();
     const std::unique_ptr<std::remove_pointer_t<HHOOK>, HookDeleter> keyFilter(
         SetWindowsHookExW(WH_MSGFILTER, filterDialogKeys, nullptr, GetCurrentThreadId()));
@@ -102,7 +105,7 @@ INT_PTR CALLBACK MainDialog::dialogProc(HWND dialog, UINT message, WPARAM wParam
         auto* self = reinterpret_cast<MainDialog*>(lParam);
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         self->initialise(dialog);
-        return TRUE;  // the focus goes to the first tab stop, 4021
+        return FALSE;  // initialise() has placed the focus
     }
     auto* self = reinterpret_cast<MainDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
     return self == nullptr ? FALSE : self->handle(message, wParam, lParam);
@@ -132,6 +135,10 @@ INT_PTR MainDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case WM_SIZE:
             return TRUE;
+        case WM_DESTROY:
+            // The controls still exist; their names go before they do.
+            m_names.detach();
+            return FALSE;
         case dispatchMessage:
             m_dispatcher.runPending();
             return TRUE;
@@ -164,6 +171,8 @@ void MainDialog::initialise(HWND dialog) {
     m_paneView = std::make_unique<PaneView>(dialog, GetDlgItem(dialog, ids::terminalPane), m_pane,
                                             paneChangedMessage);
     initialiseForm(m_form, m_mset);
+    m_names.attach(dialog);
+    SetFocus(GetDlgItem(dialog, dialogTemplate().firstFocus));
     if (m_onInitialised) {
         m_onInitialised(dialog);
     }

@@ -14,6 +14,7 @@
 #include "link/terminal_pane.h"
 #include "settings/mset.h"
 #include "ui/button_actions.h"
+#include "win32/accessible_names.h"
 #include "win32/fixed_pitch_font.h"
 #include "win32/pane_view.h"
 #include "win32/win32_form.h"
@@ -67,6 +68,7 @@ private:
     UniqueFont m_channelTableFont;
     UniqueFont m_paneFont;
     std::unique_ptr<PaneView> m_paneView;
+    AccessibleNames m_names;
     std::unique_ptr<Link> m_link;  // after everything it uses, so it goes first
     std::unique_ptr<ActionContext> m_actions;
 };

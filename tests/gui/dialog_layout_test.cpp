@@ -425,7 +425,7 @@ private slots:
         QCOMPARE(shown(4095), QStringLiteral("Пониженная"));
         QCOMPARE(qobject_cast<QLineEdit*>(dialog.control(4021))->text(), QStringLiteral("1000"));
         QCOMPARE(qobject_cast<QLineEdit*>(dialog.control(4087))->text(), QStringLiteral("1000"));
-        QCOMPARE(dialog.focusWidget(), dialog.control(ids::vhfToneField));
+        QCOMPARE(dialog.focusWidget(), dialog.control(ids::connectButton));
         // The channel table shows the sixteen default channels, one per line.
         const QString table =
             qobject_cast<QPlainTextEdit*>(dialog.control(ids::channelTable))->toPlainText();

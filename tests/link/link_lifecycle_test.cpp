@@ -5,7 +5,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "probe_rig.h"
+#include "support/pane_watch.h"
+#include "support/temp_dir.h"
+#include "traffic/traffic_format.h"
+#include "traffic/traffic_log.h"
 
 namespace modem {
 namespace {
@@ -125,6 +135,77 @@ TEST(LinkLifecycle, AnUnplugWhileAFailedSendsMessageIsOpenLeavesTheLinkDown) {
         rig.connect();
         EXPECT_EQ(rig.caption(), "Disconnect");
     }
+}
+
+// A listener may ask the link for its state while it is told of a change, as
+// a front end that redraws everything from state() does.
+TEST(LinkLifecycle, AStateListenerSeesTheStateItIsTold) {
+    ProbeRig rig;
+    std::vector<std::pair<LinkState, LinkState>> told;  // told, state() then
+    rig.makeLink([&](LinkState now) { told.emplace_back(now, rig.link->state()); });
+
+    rig.connect();
+    rig.link->toggleConnection();
+    rig.link->toggleConnection();  // a second press while closing changes nothing
+    ASSERT_TRUE(rig.timer.fire());
+    rig.connect();
+    rig.probe->hangUp();
+    ASSERT_TRUE(rig.dispatcher.waitForTask(5s));
+    rig.dispatcher.runPending();
+
+    using S = LinkState;
+    using Told = std::pair<S, S>;
+    EXPECT_THAT(told, ::testing::ElementsAre(Told{S::Up, S::Up}, Told{S::Closing, S::Closing},
+                                             Told{S::Down, S::Down}, Told{S::Up, S::Up},
+                                             Told{S::Down, S::Down}));
+}
+
+std::vector<std::string> entriesOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> entries;
+    for (std::string line; std::getline(in, line);) {
+        const auto entry = parseTrafficEntry(line);
+        EXPECT_TRUE(entry) << line;
+        if (entry) {
+            const char mark = entry->direction == TrafficDirection::ToModem     ? '>'
+                              : entry->direction == TrafficDirection::FromModem ? '<'
+                                                                                : '#';
+            entries.push_back(mark + std::string(" ") +
+                              std::string(entry->bytes.begin(), entry->bytes.end()));
+        }
+    }
+    return entries;
+}
+
+// What the log says of each write: the command before the answer that came
+// while it went out, and of a write cut short the bytes that went, then why.
+TEST(LinkTraffic, EachWriteComesBeforeItsAnswerAndAShortWriteBeforeItsFailure) {
+    test::TempDir dir;
+    const auto path = dir / "traffic.log";
+    OpenedTrafficLog opened = TrafficLog::open(path);
+    ASSERT_TRUE(opened.log) << opened.error;
+    ProbeRig rig;
+    rig.makeLink({}, opened.log.get());
+    test::PaneWatch watch(rig.pane);
+    rig.probe->duringWrite = [&] {
+        rig.probe->deliver("Config mode on\r");
+        ASSERT_TRUE(watch.waitForText("Config mode on"));
+    };
+    rig.connect();
+    {
+        std::lock_guard lock(rig.probe->mutex);
+        rig.probe->duringWrite = nullptr;
+        rig.probe->writeAccepts = 3;
+    }
+    EXPECT_EQ(rig.link->sendCommand("+view\r"), SendResult::Failed);
+    EXPECT_EQ(rig.messages.shown().size(), 1u);
+    rig.link.reset();
+    opened.log.reset();
+
+    EXPECT_THAT(entriesOf(path),
+                ::testing::ElementsAre("# device found on /dev/probe", "# device connecting",
+                                       "> +cfge\r", "< Config mode on\r", "> +vi",
+                                       "# write failed after 3 of 6 bytes: device gone"));
 }
 
 }  // namespace

@@ -1,3 +1,8 @@
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -81,6 +86,75 @@ TEST(LinkOverPty, ConnectLogsOpensRawAndSendsEnable) {
     EXPECT_TRUE(rig.watcher.waitFor([&](const std::string& s) { return s == expected.snapshot(); }))
         << "pane holds " << rig.pane.snapshot().size() << " characters";
     EXPECT_EQ(rig.link->bytesReceived(), 4u * 256u);
+}
+
+// The kernel's own record of a terminal's settings (struct termios2), which
+// gives each direction's speed in bit/s: the C library's record cannot tell
+// an input speed of its own apart from the output speed.
+struct KernelTermios {
+    tcflag_t iflag;
+    tcflag_t oflag;
+    tcflag_t cflag;
+    tcflag_t lflag;
+    cc_t line;
+    cc_t cc[19];
+    speed_t ispeed;  // bit/s
+    speed_t ospeed;  // bit/s
+};
+constexpr unsigned long getKernelTermios = _IOR('T', 0x2A, KernelTermios);
+constexpr int inputSpeedShift = 16;  // the input speed's code sits this far up, in CIBAUD
+
+// The terminal starts far from the modem's line settings, its input at a
+// speed of its own; after the connect they read back as the modem's.
+TEST(LinkOverPty, ConnectSetsTheLineTo9600BothWays8N1RawWithoutFlowControl) {
+    test::PtyPeer modem;
+    const int terminal = ::open(modem.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(terminal, 0);
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(terminal, &tio), 0);
+    tio.c_cflag =
+        (tio.c_cflag & ~static_cast<tcflag_t>(CSIZE)) | CS7 | PARENB | PARODD | CSTOPB | CRTSCTS;
+    tio.c_iflag |= IXON | IXOFF | IXANY | ICRNL | INPCK | ISTRIP;
+    tio.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
+    tio.c_oflag |= OPOST | ONLCR;
+    ASSERT_EQ(::cfsetospeed(&tio, B38400), 0);
+    tio.c_cflag = (tio.c_cflag & ~static_cast<tcflag_t>(CIBAUD)) |
+                  (static_cast<tcflag_t>(B19200) << inputSpeedShift);
+    ASSERT_EQ(::tcsetattr(terminal, TCSANOW, &tio), 0);
+    KernelTermios before{};
+    ASSERT_EQ(::ioctl(terminal, getKernelTermios, &before), 0);
+    ASSERT_EQ(before.ispeed, 19200u);
+    ASSERT_EQ(before.ospeed, 38400u);
+
+    Rig rig(modem.path());
+    rig.link->toggleConnection();
+    ASSERT_EQ(rig.link->state(), LinkState::Up);
+    termios got{};
+    ASSERT_EQ(::tcgetattr(terminal, &got), 0);
+    KernelTermios speeds{};
+    ASSERT_EQ(::ioctl(terminal, getKernelTermios, &speeds), 0);
+    ::close(terminal);
+
+    const struct {
+        const char* what;
+        bool holds;
+    } checks[] = {
+        {"receives at 9600 bit/s", speeds.ispeed == 9600 && ::cfgetispeed(&got) == B9600},
+        {"sends at 9600 bit/s", speeds.ospeed == 9600 && ::cfgetospeed(&got) == B9600},
+        {"8 data bits", (got.c_cflag & CSIZE) == CS8},
+        {"no parity", (got.c_cflag & PARENB) == 0 && (got.c_iflag & INPCK) == 0},
+        {"one stop bit", (got.c_cflag & CSTOPB) == 0},
+        {"receiver on", (got.c_cflag & CREAD) != 0},
+        {"no hardware flow control", (got.c_cflag & CRTSCTS) == 0},
+        {"no XON/XOFF", (got.c_iflag & (IXON | IXOFF | IXANY)) == 0},
+        {"raw input", (got.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP | BRKINT | PARMRK)) == 0 &&
+                          (got.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)) == 0},
+        {"raw output", (got.c_oflag & OPOST) == 0},
+        {"a read returns at the first byte", got.c_cc[VMIN] == 1 && got.c_cc[VTIME] == 0},
+    };
+    for (const auto& check : checks) {
+        EXPECT_TRUE(check.holds) << check.what;
+    }
 }
 
 TEST(LinkOverPty, DisconnectPressedTwiceSendsTwiceClosesOnceAfterLateBytes) {

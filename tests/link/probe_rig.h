@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -37,6 +38,11 @@ struct PortProbe {
     bool failWrites = false;  // every write fails, as on a line that has gone
     std::deque<std::string> incoming;
     std::string written;
+    // A write of more bytes takes this many, then fails as a device gone would.
+    std::size_t writeAccepts = SIZE_MAX;
+    // Runs inside each write, outside the lock: the modem answering while the
+    // write still goes on.
+    std::function<void()> duringWrite;
 
     void deliver(std::string bytes) {
         std::lock_guard lock(mutex);
@@ -76,12 +82,24 @@ public:
         return m_probe->open;
     }
     WriteResult write(std::span<const std::uint8_t> bytes, std::chrono::milliseconds) override {
+        std::function<void()> during;
+        {
+            std::lock_guard lock(m_probe->mutex);
+            during = m_probe->duringWrite;
+        }
+        if (during) {
+            during();
+        }
         std::lock_guard lock(m_probe->mutex);
         if (m_probe->failWrites) {
             return {WriteStatus::Failed, 0, "device gone"};
         }
-        m_probe->written.append(bytes.begin(), bytes.end());
-        return {WriteStatus::Ok, bytes.size(), {}};
+        const std::size_t n = std::min(bytes.size(), m_probe->writeAccepts);
+        m_probe->written.append(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+        if (n < bytes.size()) {
+            return {WriteStatus::Failed, n, "device gone"};
+        }
+        return {WriteStatus::Ok, n, {}};
     }
     WaitStatus waitReadable() override {
         std::unique_lock lock(m_probe->mutex);
@@ -152,10 +170,13 @@ public:
 
 struct ProbeRig {
     ProbeRig() { makeLink(); }
-    void makeLink() {
-        link = std::make_unique<Link>(LinkContext{
-            pane, messages, timer, dispatcher, finder,
-            [p = probe] { return std::make_unique<ProbePort>(p); }, showLinkState(form)});
+    // `stateChanged` empty: the form's caption shows the state.
+    void makeLink(std::function<void(LinkState)> stateChanged = {}, TrafficTap* traffic = nullptr) {
+        link.reset();
+        link = std::make_unique<Link>(
+            LinkContext{pane, messages, timer, dispatcher, finder,
+                        [p = probe] { return std::make_unique<ProbePort>(p); },
+                        stateChanged ? std::move(stateChanged) : showLinkState(form), traffic});
     }
     void connect() {
         link->toggleConnection();

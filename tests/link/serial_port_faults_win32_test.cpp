@@ -250,7 +250,8 @@ TEST(Win32SerialPortDriver, WaitsThatEndAtOnceWithNothingArePacedAndNotedOnce) {
 // tap, and the front end's dispatcher and timer played by the test.
 class RecordingTap : public TrafficTap {
 public:
-    void sent(std::span<const std::uint8_t>) override {}
+    std::uint64_t beginSend() override { return 0; }
+    void sent(std::uint64_t, std::span<const std::uint8_t>) override {}
     void received(std::span<const std::uint8_t>) override {}
     void status(std::string_view text) override {
         std::lock_guard lock(m_mutex);

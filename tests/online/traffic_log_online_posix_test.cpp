@@ -4,12 +4,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "settings/mset.h"
 #include "settings/settings_file.h"
+#include "sim/modem_simulator.h"
 #include "support/run_modemctl.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
@@ -26,6 +29,7 @@ struct Log {
     std::string fromModem;
     std::vector<std::string> status;
     std::vector<std::string> toModemBursts;
+    std::size_t entries = 0;
 };
 
 Log readLog(const std::filesystem::path& path) {
@@ -37,6 +41,7 @@ Log readLog(const std::filesystem::path& path) {
         if (!entry) {
             continue;
         }
+        ++log.entries;
         const std::string bytes(entry->bytes.begin(), entry->bytes.end());
         switch (entry->direction) {
             case TrafficDirection::ToModem:
@@ -106,6 +111,39 @@ TEST(TrafficLogOnline, AnUnopenableLogFailsBeforeConnectingAndAFullOneNeverFails
     ASSERT_EQ(sim.stop(), 0);
     // The refused run sent nothing.
     EXPECT_EQ(readLog(dir / "sim.log").toModem, "+cfge\r+vers\r+cfgd\r");
+}
+
+TEST(TrafficLogOnline, TheSubcommandsLogWinsAndTheProgramsIsNotCreated) {
+    TempDir dir;
+    SimProcess sim({"--baud", "0"});
+    const auto programs = dir / "program.log";
+    const auto subcommands = dir / "subcommand.log";
+    const CliRun r = modemctl(
+        {"--log", programs.string(), "read", "--port", sim.path(), "--log", subcommands.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(programs));
+    EXPECT_THAT(readLog(subcommands).toModem, HasSubstr("+cfge\r"));
+}
+
+// At the modem's own pace the report comes a byte or two at a time; both logs
+// still hold about one entry per line of it.
+TEST(TrafficLogOnline, AReadAtTheModemsPaceGivesAboutOneEntryPerLine) {
+    TempDir dir;
+    SimProcess sim({"--baud", "9600", "--log", (dir / "sim.log").string()});
+    const auto toolLog = dir / "tool.log";
+    const CliRun r = modemctl({"read", "--port", sim.path(), "--log", toolLog.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(sim.stop(), 0);
+
+    const std::string report = settingsReport(defaultSettings());
+    const auto lines = static_cast<std::size_t>(std::count(report.begin(), report.end(), '\r'));
+    ASSERT_GT(lines, 20u);
+    for (const auto& path : {toolLog, dir / "sim.log"}) {
+        SCOPED_TRACE(path.filename().string());
+        const Log log = readLog(path);
+        EXPECT_THAT(log.fromModem, HasSubstr(report));
+        EXPECT_LE(log.entries, lines + 10);
+    }
 }
 
 }  // namespace

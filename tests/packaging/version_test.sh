@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Each program's --version names it and the project version (and the commit of
-# a git checkout); the header it comes from names the commit, and is rewritten
+# a git checkout), and its --help prints its usage with status 0; the header it comes from names the commit, and is rewritten
 # only when its text changes, so an unchanged checkout rebuilds nothing.
 # Usage: version_test.sh VERSION WRITE_VERSION_CMAKE MODEMCTL [MODEM_SIM] [MODEMCFG]
 set -uo pipefail
@@ -24,6 +24,16 @@ for program in "$@"; do
     [ $status -eq 0 ] || fail "$name --version exits $status: $out"
     [ "$(printf '%s\n' "$out" | wc -l)" -eq 1 ] || fail "$name --version prints more than one line: $out"
     [[ $out =~ ^$name\ $escaped(\ \(git\ [^\)]+\))?$ ]] || fail "$name --version prints \"$out\""
+done
+
+# ---- and --help: the usage on standard output, status 0, no display needed ----
+for program in "$@"; do
+    [ -n "$program" ] || continue
+    name=$(basename "$program")
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" --help 2>/dev/null)
+    status=$?
+    [ $status -eq 0 ] || fail "$name --help exits $status"
+    [[ $out == *--version* ]] || fail "$name --help does not print the usage: $out"
 done
 
 # ---- the generated header ----

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "link/terminal_pane.h"
 #include "protocol/commands.h"
@@ -18,6 +19,7 @@
 #include "protocol/upload.h"
 #include "settings/settings_file.h"
 #include "sim/modem_simulator.h"
+#include "support/child_program_posix.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -273,6 +275,25 @@ TEST(ModemSimProgram, RefusesASilentUnitBeyondItsCount) {
 
 TEST(ModemSimProgram, RefusesAProfileFileItCannotRead) {
     EXPECT_THROW(test::SimProcess({"--profile0", "/nonexistent/p0.cfg"}), std::runtime_error);
+}
+
+TEST(ModemSimProgram, UsageErrorsExitTwoAsModemctlsDo) {
+    const std::vector<std::pair<std::vector<std::string>, int>> cases{
+        {{"--bogus"}, 2},
+        {{"--baud", "fast"}, 2},
+        {{"--profile0", "/no/such.cfg"}, 2},
+        {{"--spoil-upload", "X"}, 2},
+        {{"extra"}, 2},
+        {{"--help"}, 0},
+        {{"--version"}, 0}};
+    for (const auto& [args, status] : cases) {
+        std::vector<std::string> argv{test::SimProcess::executable()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::string err;
+        EXPECT_EQ(test::ChildProgram(argv, test::ChildOutput::Discarded).finish(err), status)
+            << args.front() << ": " << err;
+        EXPECT_EQ(err.empty(), status == 0) << err;
+    }
 }
 
 }  // namespace

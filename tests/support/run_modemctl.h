@@ -16,14 +16,17 @@ struct CliRun {
     std::string err;
 };
 
-inline CliRun modemctl(const std::vector<std::string>& args) {
+// `input` is what the program reads as standard input.
+inline CliRun modemctl(const std::vector<std::string>& args, const std::string& input = {}) {
     std::vector<const char*> argv{"modemctl"};
     for (const auto& a : args)
         argv.push_back(a.c_str());
+    std::istringstream in(input);
     std::ostringstream out;
     std::ostringstream err;
     CliRun run;
-    run.status = cli::runModemctl(static_cast<int>(argv.size()), argv.data(), out, err);
+    run.status =
+        cli::runModemctl(static_cast<int>(argv.size()), argv.data(), cli::Streams{in, out, err});
     run.out = out.str();
     run.err = err.str();
     return run;

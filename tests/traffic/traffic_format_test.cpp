@@ -57,6 +57,14 @@ TEST(TrafficEntry, ShowsTextEscapesAndHexForBytesWithoutAGlyph) {
         {TrafficDirection::ToModem, "\x98\xA0\xAD\x7F\x1B",
          "> \"\\x98\\xA0\\xAD\\x7F\\x1B\" hex 98 A0 AD 7F 1B\n"},
         {TrafficDirection::ToModem, "\xFF\r\x01", "> \"я\\r\\x01\" hex FF 0D 01\n"},
+        // Visible bytes after the one without a glyph do not take the hex part away.
+        {TrafficDirection::FromModem, "\x01OK\r\n", "< \"\\x01OK\\r\\n\" hex 01 4F 4B 0D 0A\n"},
+        // A status text is UTF-8, written as it is; what is no visible
+        // character of it is escaped, and no hex part follows.
+        {TrafficDirection::Status, "порт занят: Устройство или ресурс занято",
+         "# \"порт занят: Устройство или ресурс занято\"\n"},
+        {TrafficDirection::Status, "a\tb\x01\xFF\xC2\x85\xD0",
+         "# \"a\\tb\\x01\\xFF\\xC2\\x85\\xD0\"\n"},
     };
     for (const auto& c : cases) {
         std::string out = "kept|";
@@ -76,6 +84,12 @@ TEST(TrafficEntry, EveryBurstReadsBackExactly) {
     }
     bursts.push_back(image);
     bursts.push_back(bytesOf("Modem config:\rCh01 Rx 155.225MHz \xD3\xCA\xC2\r"));
+    bursts.push_back(bytesOf("\x01OK\r\n"));
+    bursts.push_back(bytesOf("\x7F\xFF\xA0\r\x98\x01\x20"));
+    // UTF-8 as a status text holds it, and what a status text might hold instead:
+    // broken and overlong sequences, a C1 control, a surrogate.
+    bursts.push_back(bytesOf("устройство не найдено \xE2\x84\x96"));
+    bursts.push_back(bytesOf("\xD0\xC0\xAF\xC2\x85\xED\xA0\x80\xF4\x90\x80\x80 \xD0"));
     bursts.push_back({});
 
     const auto when = at(2026y / December / 7, 1s);
@@ -100,6 +114,12 @@ TEST(TrafficEntry, EveryBurstReadsBackExactly) {
     EXPECT_THAT(line, ::testing::HasSubstr("\" hex 0B 30 55 "));
 }
 
+TEST(TrafficEntry, AStatusLineOfAnEarlierVersionWithItsHexPartReadsBack) {
+    const auto entry = parseTrafficEntry("2026-12-07T00:00:01.000Z # \"w\\x01\" hex 77 01");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->bytes, bytesOf("w\x01"));
+}
+
 TEST(TrafficEntry, MalformedLinesAreNoEntries) {
     const char* lines[] = {
         "",
@@ -112,6 +132,9 @@ TEST(TrafficEntry, MalformedLinesAreNoEntries) {
         "2026-12-07T00:00:01.000Z > \"\\x00\"",         // hex part missing
         "2026-12-07T00:00:01.000Z > \"\\x00\" hex 0",   // cut short
         "2026-12-07T00:00:01.000Z > \"\\x00\" hex 0G",  // not hex
+        "2026-12-07T00:00:01.000Z > \"x\" hex 78",      // hex part without a reason
+        "2026-12-07T00:00:01.000Z # \"\\xZ1\"",         // escape not hex
+        "2026-12-07T00:00:01.000Z # \"\\x0\"",
     };
     for (const char* line : lines) {
         EXPECT_FALSE(parseTrafficEntry(line)) << line;

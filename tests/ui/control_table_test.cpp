@@ -28,7 +28,7 @@ TEST(ControlTable, HasNinetySixUniqueControlsInTabOrder) {
     }
     EXPECT_EQ(actual, tabOrder);
     EXPECT_EQ(unique.size(), 96u);
-    // The first tab stop gets the focus when the dialog opens.
+    // The first tab stop in template order.
     const auto controls = dialogControls();
     const auto first = std::find_if(controls.begin(), controls.end(),
                                     [](const ControlTemplate& c) { return c.tabStop; });

@@ -224,7 +224,7 @@ TEST_F(DialogTest, LimitsFontsFirstTextsAndFocus) {
     }
     EXPECT_EQ(textOf(d.control(ids::vhfToneField)), u"1000");
     EXPECT_EQ(textOf(d.control(ids::mfToneField)), u"1000");
-    EXPECT_EQ(d.focus(), d.control(ids::vhfToneField));
+    EXPECT_EQ(d.focus(), d.control(ids::connectButton));
 
     const auto paneFont = SendMessageW(d.control(ids::terminalPane), WM_GETFONT, 0, 0);
     const auto tableFont = SendMessageW(d.control(ids::channelTable), WM_GETFONT, 0, 0);
@@ -244,16 +244,21 @@ TEST_F(DialogTest, LimitsFontsFirstTextsAndFocus) {
 }
 
 TEST_F(DialogTest, TabVisitsTheTabStopsInTemplateOrder) {
+    // Round from the first focus, "Connect", back to it.
     const std::vector<int> order = tabStops();
-    ASSERT_EQ(d.focus(), d.control(order.front()));
+    const auto first = std::find(order.begin(), order.end(), ids::connectButton);
+    ASSERT_NE(first, order.end());
+    const auto start = static_cast<std::size_t>(first - order.begin());
+    const auto at = [&](std::size_t step) { return order[(start + step) % order.size()]; };
+    ASSERT_EQ(d.focus(), d.control(at(0)));
     for (std::size_t i = 1; i <= order.size(); ++i) {
-        const int next = order[i % order.size()];
+        const int next = at(i);
         pressKey(VK_TAB);
         ASSERT_TRUE(waitFor([&] { return d.focus() == d.control(next); }))
-            << "after " << order[i - 1] << " expected " << next;
+            << "after " << at(i - 1) << " expected " << next;
     }
     pressKey(VK_TAB, false, true);
-    EXPECT_TRUE(waitFor([&] { return d.focus() == d.control(order.back()); }));
+    EXPECT_TRUE(waitFor([&] { return d.focus() == d.control(at(order.size() - 1)); }));
 }
 
 TEST_F(DialogTest, EnterAndEscapeDoNothingWherEverTheFocusIs) {
