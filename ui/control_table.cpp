@@ -86,9 +86,6 @@ constexpr ControlTemplate powerSupplyButton() {
     return c;
 }
 
-// The help text fills its frame down to just above "Режим МВ" and nearly to
-// its right edge: its long RSSI line wraps into five lines, and the last line
-// must still show, in both languages.
 constexpr ControlTemplate helpLabel() {
     return place({.id = 4072,
                   .kind = ControlKind::LeftLabel,
@@ -102,6 +99,11 @@ constexpr ControlTemplate helpLabel() {
                           "(Hi) - максимальный\r\n"
                           "(Lo) - пониженный\r",
                   .alignment = TextAlignment::Left},
+                 // 100 units wide, Arial 8 pt breaks the text into 12 lines of
+                 // which 11 fit, and fonts of Arial's widths need 12 at 104. So
+                 // the help reaches to 2 units inside its frame on the right,
+                 // and frame and help run 6 units further down, to just above
+                 // "Режим МВ": 12 lines in either language.
                  4, 62, 106, 96);
 }
 
@@ -169,8 +171,9 @@ constexpr std::array controls{
     list(ids::gchList, 22, 296, 62, 48),
     label(4085, "Канал", 8, 286, 86, 8),
     button(ids::mfChannelButton, "Канал ГМВ", 398, 266, 50, 14),
-    // Wide enough for "1-2.130 MHz" beside the arrow.
-    list(ids::mfTestChannelList, 454, 266, 60, 50),
+    // As wide as 4006, which holds the same items: at 42 units "1-2.130 MHz"
+    // showed as "1-2.13".
+    list(ids::mfTestChannelList, 454, 266, 62, 50),
     label(4068, "Проверка МВ", 280, 254, 94, 8),
     label(4086, "Проверка ГМВ", 404, 254, 94, 8),
     numberField(ids::mfToneField, "1000", 4, 454, 302, 42, 12),

@@ -153,7 +153,7 @@ std::vector<Cut> cutsOf(HWND dialog, const ControlTemplate& ctl, int& measured) 
 TEST(DialogFit, NoCaptionLabelTitleOrItemIsCutInEitherLanguage) {
     for (const Language language : {Language::Russian, Language::English}) {
         SCOPED_TRACE(language == Language::English ? "English" : "Russian");
-        RunningDialog d(language);
+        RunningDialog d({}, language);
         ASSERT_NE(d.window(), nullptr);
         int measured = 0;
         for (const ControlTemplate& ctl : dialogControls(language)) {
@@ -169,7 +169,7 @@ TEST(DialogFit, NoCaptionLabelTitleOrItemIsCutInEitherLanguage) {
 // The actions' message boxes in English; the pane's own line is the same in
 // every language.
 TEST(EnglishDialog, MessagesComeInEnglish) {
-    RunningDialog d(Language::English);
+    RunningDialog d({}, Language::English);
     ASSERT_NE(d.window(), nullptr);
     std::u16string table = textOf(d.control(ids::channelTable));
     const std::size_t at = table.find(u"s0330", 3 * 30);
