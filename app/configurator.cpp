@@ -11,7 +11,7 @@ namespace modem {
 
 Configurator::Configurator(ConfiguratorSeams seams)
     : m_finder(std::move(seams.finder)),
-      m_dialog(std::make_unique<MainDialog>()),
+      m_dialog(std::make_unique<MainDialog>(seams.language)),
       m_form(*m_dialog, &m_pane) {
     if (!m_finder) {
         throw std::invalid_argument("Configurator needs a port finder");
@@ -26,7 +26,7 @@ Configurator::Configurator(ConfiguratorSeams seams)
                                                 std::move(seams.makePort), showLinkState(m_form),
                                                 seams.traffic});
     m_actions = std::make_unique<ActionContext>(
-        ActionContext{m_mset, m_form, m_pane, *m_link, files, messages});
+        ActionContext{m_mset, m_form, m_pane, *m_link, files, messages, seams.language});
     m_dialog->setCommandHandler([this](int id) { dispatchCommand(*m_actions, id); });
 
     initialiseForm(m_form, m_mset);

@@ -23,9 +23,10 @@ namespace modem {
 struct ConfiguratorSeams {
     std::unique_ptr<PortFinder> finder;  // required
     std::function<std::unique_ptr<SerialPort>()> makePort = makeSystemSerialPort;
-    MessageBox* messages = nullptr;  // null: Qt's
-    FileChooser* files = nullptr;    // null: Qt's
-    TrafficTap* traffic = nullptr;   // the traffic log, if any; outlives the configurator
+    MessageBox* messages = nullptr;         // null: Qt's
+    FileChooser* files = nullptr;           // null: Qt's
+    TrafficTap* traffic = nullptr;          // the traffic log, if any; outlives the configurator
+    Language language = Language::Russian;  // of the dialog and its message boxes
 };
 
 class Configurator {

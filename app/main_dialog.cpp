@@ -57,10 +57,10 @@ void applyDialogStyle() {
     }
 }
 
-MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
+MainDialog::MainDialog(Language language, QWidget* parent) : QDialog(parent), m_language(language) {
     initialiseIconResource();
     installListAccessibility();
-    const DialogTemplate ctl = dialogTemplate();
+    const DialogTemplate ctl = dialogTemplate(m_language);
     const QFont font = makeDialogFont(ctl);
     setFont(font);
     m_base = baseUnitsOf(font);
@@ -77,7 +77,7 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
     setFixedSize(dluToPixelsX(ctl.width, m_base), dluToPixelsY(ctl.height, m_base));
     setSizeGripEnabled(false);
 
-    for (const ControlTemplate& control : dialogControls()) {
+    for (const ControlTemplate& control : dialogControls(m_language)) {
         m_controls.emplace(control.id, createControl(control));
     }
     fillLists();
@@ -166,7 +166,7 @@ QWidget* MainDialog::createControl(const ControlTemplate& ctl) {
     widget->setProperty("controlId", ctl.id);
     // Without a name of its own a control is named by its caption, which
     // follows the caption when it changes.
-    if (const ControlName* named = findControlName(ctl.id)) {
+    if (const ControlName* named = findControlName(ctl.id, m_language)) {
         if (!named->name.empty()) {
             widget->setAccessibleName(fromUtf8(named->name));
         }
@@ -188,7 +188,7 @@ QWidget* MainDialog::createControl(const ControlTemplate& ctl) {
 }
 
 void MainDialog::fillLists() {
-    for (const ListTemplate& list : dialogLists()) {
+    for (const ListTemplate& list : dialogLists(m_language)) {
         auto* box = qobject_cast<QComboBox*>(control(list.id));
         if (box == nullptr) {
             continue;

@@ -17,11 +17,13 @@ namespace modem {
 class MainDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit MainDialog(QWidget* parent = nullptr);
+    // Every caption, list item and accessible name in `language`.
+    explicit MainDialog(Language language = Language::Russian, QWidget* parent = nullptr);
 
     // The widget of control `id`, nullptr for an id the dialog does not have.
     [[nodiscard]] QWidget* control(int id) const;
     [[nodiscard]] const BaseUnits& baseUnits() const { return m_base; }
+    [[nodiscard]] Language language() const { return m_language; }
 
     void setCommandHandler(std::function<void(int id)> handler) {
         m_onCommand = std::move(handler);
@@ -38,6 +40,7 @@ private:
     void fillLists();
     void setTabOrder();
 
+    Language m_language;
     BaseUnits m_base;
     std::unordered_map<int, QWidget*> m_controls;  // owned by the dialog as Qt children
     std::function<void(int)> m_onCommand;

@@ -12,6 +12,7 @@
 #include "app/signal_quit.h"
 #include "link/discovery.h"
 #include "traffic/traffic_log.h"
+#include "ui/system_language.h"
 
 namespace modem {
 
@@ -47,11 +48,15 @@ private:
 }  // namespace
 
 const char* usageText() {
-    return "usage: modemcfg [--port PATH | --demo] [--log FILE] [--quit-when-shown]\n"
+    return "usage: modemcfg [--port PATH | --demo] [--lang ru|en] [--log FILE] "
+           "[--quit-when-shown]\n"
            "       modemcfg --help | --version\n"
            "  (no option)        find the modem by its USB identifiers on every connect\n"
            "  --port PATH        use the serial port PATH instead\n"
            "  --demo             start the simulated modem (modem-sim) and use its port\n"
+           "  --lang ru|en       the dialog in Russian or English; without it English only\n"
+           "                     where the system's language is English (LC_ALL, LC_MESSAGES,\n"
+           "                     LANG), Russian otherwise\n"
            "  --log FILE         append every byte sent and received, and the status lines, to "
            "FILE\n"
            "  --quit-when-shown  close once the dialog has been drawn (start-up check)\n"
@@ -61,13 +66,30 @@ const char* usageText() {
 
 std::variant<StartOptions, UsageError> parseArguments(const QStringList& allArguments) {
     StartOptions options;
-    // --log and the start-up check combine with any of the others, so they are
-    // taken out first.
+    // --log, --lang and the start-up check combine with any of the others, so
+    // they are taken out first.
     QStringList arguments;
     int quitFlags = 0;
     for (qsizetype i = 0; i < allArguments.size(); ++i) {
         const QString& a = allArguments.at(i);
-        if (a == QLatin1String("--log")) {
+        if (a == QLatin1String("--lang") || a.startsWith(QLatin1String("--lang="))) {
+            if (options.language) {
+                return UsageError{"--lang given more than once"};
+            }
+            QString name;
+            if (a == QLatin1String("--lang")) {
+                if (i + 1 >= allArguments.size()) {
+                    return UsageError{"--lang needs ru or en"};
+                }
+                name = allArguments.at(++i);
+            } else {
+                name = a.mid(7);
+            }
+            options.language = languageNamed(name.toStdString());
+            if (!options.language) {
+                return UsageError{"--lang takes ru or en, not '" + name.toStdString() + "'"};
+            }
+        } else if (a == QLatin1String("--log")) {
             if (i + 1 >= allArguments.size() || allArguments.at(i + 1).isEmpty()) {
                 return UsageError{"--log needs a file"};
             }
@@ -158,6 +180,7 @@ int runModemcfg(const StartOptions& options, const std::function<void(MainDialog
 
     ConfiguratorSeams seams{std::move(finder)};
     seams.traffic = log.get();
+    seams.language = options.language.value_or(systemLanguage());
     Configurator configurator(std::move(seams));
     std::function<void(MainDialog&)> shown = onShown;
     if (!shown && options.quitWhenShown) {

@@ -4,8 +4,11 @@
 
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <string>
 #include <variant>
+
+#include "ui/translations.h"
 
 namespace modem {
 
@@ -24,6 +27,8 @@ struct StartOptions {
     // --quit-when-shown: close as soon as the dialog has first been drawn, for
     // scripts that check that the installed program starts.
     bool quitWhenShown = false;
+    // --lang ru|en; without it the system's language decides.
+    std::optional<Language> language;
 };
 
 struct UsageError {

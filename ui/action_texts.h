@@ -1,7 +1,8 @@
 #pragma once
 
 // The button actions' own words: the pane's status line (single-byte, like the
-// link's) and the captions and questions of their message boxes (UTF-8).
+// link's, the same in every language) and the captions and questions of their
+// message boxes (UTF-8, in Russian; the translation table has their English).
 
 #include <string_view>
 

@@ -46,10 +46,10 @@ void normaliseForm(ActionContext& ctx) {
 // to, once each: the image's own problems (a MARK from a file, identifiers
 // the form could not read) the form's texts do not show.
 Problems formProblems(const ActionContext& ctx) {
-    Problems problems = checkForm(ctx.form);
+    Problems problems = checkForm(ctx.form, ctx.language);
     Mset normalised = ctx.mset;
     formToSettings(ctx.form, normalised);
-    for (std::string& problem : modem::checkSettings(normalised)) {
+    for (std::string& problem : modem::checkSettings(normalised, ctx.language)) {
         if (std::find(problems.begin(), problems.end(), problem) == problems.end()) {
             problems.push_back(std::move(problem));
         }
@@ -62,8 +62,10 @@ bool goAheadDespite(ActionContext& ctx, const Problems& problems, std::string_vi
     if (problems.empty()) {
         return true;
     }
-    const std::string text = problemsMessage(problems) + "\n\n" + std::string(question);
-    return ctx.messages.ask(text, actionTexts::checkCaption) == Answer::Yes;
+    const std::string text = problemsMessage(problems, ctx.language) + "\n\n" +
+                             std::string(localised(question, ctx.language));
+    return ctx.messages.ask(text, localised(actionTexts::checkCaption, ctx.language)) ==
+           Answer::Yes;
 }
 
 // The profile the list shows; the list always has "0" or "1" selected, but a
@@ -120,7 +122,8 @@ void copyReport(ActionContext& ctx) {
     if (state != ReportState::Complete) {
         // A report still arriving, cut short or edited would fill the form with
         // zeros and shifted values that look trustworthy; nothing is taken.
-        ctx.messages.show(reportStateMessage(state), actionTexts::reportCaption,
+        ctx.messages.show(reportStateMessage(state, ctx.language),
+                          localised(actionTexts::reportCaption, ctx.language),
                           MessageIcon::Warning);
         return;
     }
@@ -131,8 +134,8 @@ void copyReport(ActionContext& ctx) {
 void checkSettings(ActionContext& ctx) {
     const Problems problems = formProblems(ctx);
     if (!problems.empty()) {
-        ctx.messages.show(problemsMessage(problems), actionTexts::checkCaption,
-                          MessageIcon::Warning);
+        ctx.messages.show(problemsMessage(problems, ctx.language),
+                          localised(actionTexts::checkCaption, ctx.language), MessageIcon::Warning);
     }
     normaliseForm(ctx);
 }
@@ -178,7 +181,7 @@ void openSettingsFile(ActionContext& ctx) {
     }
     // Any 1024 bytes load; an image the form cannot show as it is, or the
     // modem would not take, is shown for what it is first.
-    if (!goAheadDespite(ctx, modem::checkSettings(loaded), actionTexts::loadAnyway)) {
+    if (!goAheadDespite(ctx, modem::checkSettings(loaded, ctx.language), actionTexts::loadAnyway)) {
         return;
     }
     ctx.mset = loaded;

@@ -12,6 +12,7 @@
 #include "platform/message_box.h"
 #include "settings/mset.h"
 #include "ui/form.h"
+#include "ui/translations.h"
 
 namespace modem {
 
@@ -23,6 +24,8 @@ struct ActionContext {
     Link& link;
     FileChooser& files;
     MessageBox& messages;
+    // The language of the message boxes; the pane's lines stay as they are.
+    Language language = Language::Russian;
 };
 
 // The action of the button `controlId`. Enter (1), Escape (2) and every id

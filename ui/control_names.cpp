@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "ui/control_table.h"
 
@@ -136,18 +137,30 @@ static_assert(names.size() == 96);
 
 }  // namespace
 
-std::span<const ControlName> controlNames() {
-    return names;
+std::span<const ControlName> controlNames(Language language) {
+    if (language == Language::Russian) {
+        return names;
+    }
+    static const std::vector<ControlName> english = [] {
+        std::vector<ControlName> copy(names.begin(), names.end());
+        for (ControlName& row : copy) {
+            row.name = localised(row.name, Language::English);
+            row.description = localised(row.description, Language::English);
+        }
+        return copy;
+    }();
+    return english;
 }
 
-const ControlName* findControlName(int id) {
+const ControlName* findControlName(int id, Language language) {
+    const auto rows = controlNames(language);
     const auto it =
-        std::find_if(names.begin(), names.end(), [id](const auto& n) { return n.id == id; });
-    return it == names.end() ? nullptr : &*it;
+        std::find_if(rows.begin(), rows.end(), [id](const auto& n) { return n.id == id; });
+    return it == rows.end() ? nullptr : &*it;
 }
 
-std::string_view accessibleName(int id) {
-    const ControlName* row = findControlName(id);
+std::string_view accessibleName(int id, Language language) {
+    const ControlName* row = findControlName(id, language);
     if (row == nullptr) {
         return {};
     }
@@ -155,7 +168,7 @@ std::string_view accessibleName(int id) {
         return row->name;
     }
     const ControlTemplate* control = findControl(id);
-    return control == nullptr ? std::string_view{} : control->text;
+    return control == nullptr ? std::string_view{} : localised(control->text, language);
 }
 
 }  // namespace modem

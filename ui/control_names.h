@@ -17,6 +17,8 @@
 #include <span>
 #include <string_view>
 
+#include "ui/translations.h"
+
 namespace modem {
 
 struct ControlName {
@@ -27,14 +29,14 @@ struct ControlName {
     std::string_view description;  // UTF-8; empty: none
 };
 
-// One row for every control of the dialog, in template order.
-[[nodiscard]] std::span<const ControlName> controlNames();
+// One row for every control of the dialog, in template order, in `language`.
+[[nodiscard]] std::span<const ControlName> controlNames(Language language = Language::Russian);
 // nullptr for an id the dialog does not have.
-[[nodiscard]] const ControlName* findControlName(int id);
+[[nodiscard]] const ControlName* findControlName(int id, Language language = Language::Russian);
 
 // The name a screen reader announces for control `id` when the dialog opens:
 // its row's name, or its caption where the row leaves that to the caption.
 // Empty for an id the dialog does not have.
-[[nodiscard]] std::string_view accessibleName(int id);
+[[nodiscard]] std::string_view accessibleName(int id, Language language = Language::Russian);
 
 }  // namespace modem

@@ -100,8 +100,11 @@ constexpr ControlTemplate helpLabel() {
                           "(Lo) - пониженный\r",
                   .alignment = TextAlignment::Left},
                  // 100 units wide, Arial 8 pt breaks the text into 12 lines of
-                 // which 11 fit; 104 (the frame's width less 4 a side) gives 11.
-                 4, 64, 104, 88);
+                 // which 11 fit, and fonts of Arial's widths need 12 at 104. So
+                 // the help reaches to 2 units inside its frame on the right,
+                 // and frame and help run 6 units further down, to just above
+                 // "Режим МВ": 12 lines in either language.
+                 4, 62, 106, 96);
 }
 
 constexpr std::string_view pathTemplate = "01-02-03-04-05-06-07-08";
@@ -121,10 +124,12 @@ constexpr std::array controls{
     button(ids::modemTestButton, "Тест", 522, 288, 42, 14),
     button(ids::vhfRssiButton, "RSSI УКВ", 330, 320, 42, 14),
     list(ids::vhfTestChannelList, 330, 266, 42, 232),
-    button(ids::vhfChannelButton, "Канал УКВ", 282, 266, 42, 14),
-    button(ids::vhfToneButton, "Ген. SIN, Гц", 282, 302, 42, 14),
-    button(ids::vhfReceiveButton, "ПРМ", 282, 320, 42, 14),
-    button(ids::vhfTransmitButton, "ПРД", 282, 284, 42, 14),
+    // The tests' left columns are 50 wide, reaching into the free space on
+    // their left, so that "Ген. SIN, Гц" and every caption beside it fit.
+    button(ids::vhfChannelButton, "Канал УКВ", 274, 266, 50, 14),
+    button(ids::vhfToneButton, "Ген. SIN, Гц", 274, 302, 50, 14),
+    button(ids::vhfReceiveButton, "ПРМ", 274, 320, 50, 14),
+    button(ids::vhfTransmitButton, "ПРД", 274, 284, 50, 14),
     multiLineField(ids::terminalPane, Tab::Skip, 252, 52, 276, 198),
     button(ids::firmwareVersionButton, "Версия ПО", 522, 308, 42, 14),
     button(ids::checkButton, "Проверить", 532, 142, 46, 15),
@@ -165,7 +170,7 @@ constexpr std::array controls{
     list(ids::vmodeList, 24, 172, 62, 66),
     list(ids::gchList, 22, 296, 62, 48),
     label(4085, "Канал", 8, 286, 86, 8),
-    button(ids::mfChannelButton, "Канал ГМВ", 406, 266, 42, 14),
+    button(ids::mfChannelButton, "Канал ГМВ", 398, 266, 50, 14),
     // As wide as 4006, which holds the same items: at 42 units "1-2.130 MHz"
     // showed as "1-2.13".
     list(ids::mfTestChannelList, 454, 266, 62, 50),
@@ -173,16 +178,16 @@ constexpr std::array controls{
     label(4086, "Проверка ГМВ", 404, 254, 94, 8),
     numberField(ids::mfToneField, "1000", 4, 454, 302, 42, 12),
     button(ids::mfRssiButton, "RSSI ГМВ", 454, 320, 42, 14),
-    button(ids::mfToneButton, "Ген. SIN, Гц", 406, 302, 42, 14),
-    button(ids::mfReceiveButton, "ПРМ", 406, 320, 42, 14),
-    button(ids::mfTransmitButton, "ПРД", 406, 284, 42, 14),
+    button(ids::mfToneButton, "Ген. SIN, Гц", 398, 302, 50, 14),
+    button(ids::mfReceiveButton, "ПРМ", 398, 320, 50, 14),
+    button(ids::mfTransmitButton, "ПРД", 398, 284, 50, 14),
     button(ids::mfVswrButton, "КСВ", 454, 284, 42, 14),
     list(ids::gpwrList, 22, 320, 62, 48),
     label(4096, "Мощность ГМВ", 12, 310, 86, 8),
     button(ids::vhfReducedPowerButton, "Мощ.сниж.", 330, 338, 42, 14),
-    button(ids::vhfNormalPowerButton, "Мощ.норм.", 282, 338, 42, 14),
+    button(ids::vhfNormalPowerButton, "Мощ.норм.", 274, 338, 50, 14),
     button(ids::mfReducedPowerButton, "Мощ.сниж.", 454, 338, 42, 14),
-    button(ids::mfNormalPowerButton, "Мощ.норм.", 406, 338, 42, 14),
+    button(ids::mfNormalPowerButton, "Мощ.норм.", 398, 338, 50, 14),
     groupBox(4066, "Настройка скоростей интерфейсов", 8, 0, 228, 40),
     groupBox(4101, "CAN", 328, 0, 158, 44),
     groupBox(4103, "Файл", 532, 2, 50, 52),
@@ -207,9 +212,11 @@ constexpr std::array controls{
     label(4111, "ГМВ", 332, 32, 16, 8),
     label(4112, "ID-bit", 444, 12, 34, 8),
     button(ids::readProfileButton, "Считать ", 532, 232, 46, 15),
-    label(4113, "Задержка ответа по RS485 в мс", 252, 4, 60, 16),
+    // Wider than the field below it, into the free space on both sides: two
+    // lines hold the caption in fonts wider than Arial too.
+    label(4113, "Задержка ответа по RS485 в мс", 244, 4, 76, 16),
     textField(ids::rsdlyField, "20", 3, 260, 24, 44, 12),
-    groupBox(4115, "Пример настройки канала УКВ", 0, 52, 112, 104),
+    groupBox(4115, "Пример настройки канала УКВ", 0, 52, 112, 108),
 };
 
 static_assert(controls.size() == 96);
@@ -252,8 +259,18 @@ std::vector<ListTemplate> makeLists() {
 
 }  // namespace
 
-std::span<const ControlTemplate> dialogControls() {
-    return controls;
+std::span<const ControlTemplate> dialogControls(Language language) {
+    if (language == Language::Russian) {
+        return controls;
+    }
+    static const std::vector<ControlTemplate> english = [] {
+        std::vector<ControlTemplate> copy(controls.begin(), controls.end());
+        for (ControlTemplate& c : copy) {
+            c.text = localised(c.text, Language::English);
+        }
+        return copy;
+    }();
+    return english;
 }
 
 const ControlTemplate* findControl(int id) {
@@ -262,10 +279,22 @@ const ControlTemplate* findControl(int id) {
     return it == controls.end() ? nullptr : &*it;
 }
 
-std::span<const ListTemplate> dialogLists() {
+std::span<const ListTemplate> dialogLists(Language language) {
     // Built once and never changed afterwards, like the lists themselves.
     static const std::vector<ListTemplate> lists = makeLists();
-    return lists;
+    if (language == Language::Russian) {
+        return lists;
+    }
+    static const std::vector<ListTemplate> english = [] {
+        std::vector<ListTemplate> copy = lists;
+        for (ListTemplate& list : copy) {
+            for (std::string& item : list.items) {
+                item = localised(item, Language::English);
+            }
+        }
+        return copy;
+    }();
+    return english;
 }
 
 const ListTemplate* findList(int id) {
@@ -285,9 +314,11 @@ bool isDigitsOnly(int id) {
     return c != nullptr && c->digitsOnly;
 }
 
-DialogTemplate dialogTemplate() {
+DialogTemplate dialogTemplate(Language language) {
     return {
-        .caption = "   Программа настройки и тестирования параметров работы радиомодема ЗУЛК TARNO",
+        .caption = localised(
+            "   Программа настройки и тестирования параметров работы радиомодема ЗУЛК TARNO",
+            language),
         .windowClass = "firstClass",
         .x = 6,
         .y = 18,

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/translations.h"
+
 namespace modem {
 
 enum class ControlKind {
@@ -141,19 +143,21 @@ inline constexpr int gpwrList = 4095;
 inline constexpr int mp2List = 4106;
 }  // namespace ids
 
-// All controls in template order, which is also the tab order.
-[[nodiscard]] std::span<const ControlTemplate> dialogControls();
+// All controls in template order, which is also the tab order, with their
+// texts in `language`; everything else is the same in both languages.
+[[nodiscard]] std::span<const ControlTemplate> dialogControls(
+    Language language = Language::Russian);
 // nullptr for an id the dialog does not have (4057 among them).
 [[nodiscard]] const ControlTemplate* findControl(int id);
 
-// Every list in the order it is filled.
-[[nodiscard]] std::span<const ListTemplate> dialogLists();
+// Every list in the order it is filled, its items in `language`.
+[[nodiscard]] std::span<const ListTemplate> dialogLists(Language language = Language::Russian);
 [[nodiscard]] const ListTemplate* findList(int id);
 
 [[nodiscard]] std::size_t textLimit(int id);  // 0 = none
 [[nodiscard]] bool isDigitsOnly(int id);
 
-[[nodiscard]] DialogTemplate dialogTemplate();
+[[nodiscard]] DialogTemplate dialogTemplate(Language language = Language::Russian);
 // The font of the channel table and the terminal pane; every other control
 // uses the dialog font.
 [[nodiscard]] FontTemplate fixedPitchFont();

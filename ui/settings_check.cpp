@@ -126,24 +126,36 @@ std::string megahertz(std::uint32_t kHz) {
     return text;
 }
 
-// The Russian noun form for a count: 1 строка, 2 строки, 5 строк.
-std::string_view plural(std::size_t n, std::string_view one, std::string_view few,
-                        std::string_view many) {
+// A Russian word or phrase of the checker in `language`.
+std::string tr(std::string_view russian, Language language) {
+    return std::string(localised(russian, language));
+}
+
+// The noun form for a count, given by its Russian forms: 1 строка, 2 строки,
+// 5 строк; English has one form for 1 and another for every other count.
+std::string plural(std::size_t n, std::string_view one, std::string_view few, std::string_view many,
+                   Language language) {
+    if (language == Language::English) {
+        return tr(n == 1 ? one : many, language);
+    }
     const std::size_t tens = n % 100;
     const std::size_t units = n % 10;
     if (tens >= 11 && tens <= 14) {
-        return many;
+        return std::string(many);
     }
     if (units == 1) {
-        return one;
+        return std::string(one);
     }
-    return units >= 2 && units <= 4 ? few : many;
+    return std::string(units >= 2 && units <= 4 ? few : many);
 }
 
-// An operator's text (code page 1251) in quotes, cut if long.
-std::string quoted(std::string_view cp1251) {
+// An operator's text (code page 1251) in the language's quotes, cut if long.
+std::string quoted(std::string_view cp1251, Language language) {
     const bool cut = cp1251.size() > quotedLength;
-    return "«" + cp1251ToUtf8(cp1251.substr(0, quotedLength)) + (cut ? "…»" : "»");
+    const std::string_view open = language == Language::English ? "\"" : "«";
+    const std::string_view close = language == Language::English ? "\"" : "»";
+    return std::string(open) + cp1251ToUtf8(cp1251.substr(0, quotedLength)) + (cut ? "…" : "") +
+           std::string(close);
 }
 
 std::string entry(std::string_view name, std::string_view what) {
@@ -185,53 +197,61 @@ std::uint32_t saturatedValue(std::string_view digits, unsigned base) {
 
 // ---- the image ----
 
-void checkChannels(const Mset& m, Problems& problems) {
+void checkChannels(const Mset& m, Problems& problems, Language language) {
     for (std::size_t i = 0; i < channelCount; ++i) {
         const ChannelEntry& ch = m.CH[i];
-        const std::string row = "канал " + twoDigits(i + 1);
+        const std::string row = tr("канал", language) + " " + twoDigits(i + 1);
+        const std::string mhz = " " + tr("МГц", language);
+        const std::string above = tr("больше", language) + " ";
         if (ch.RXF > highestFrequency) {
-            problems.push_back(
-                entry(row, "частота приёма " + megahertz(ch.RXF) + " МГц", "больше 999.999"));
+            problems.push_back(entry(row,
+                                     tr("частота приёма", language) + " " + megahertz(ch.RXF) + mhz,
+                                     above + "999.999"));
         }
         if (ch.TXF > highestFrequency) {
             problems.push_back(
-                entry(row, "частота передачи " + megahertz(ch.TXF) + " МГц", "больше 999.999"));
+                entry(row, tr("частота передачи", language) + " " + megahertz(ch.TXF) + mhz,
+                      above + "999.999"));
         }
         if (ch.THR > highestThreshold) {
-            problems.push_back(entry(row, "порог " + decimal(ch.THR), "больше 1000"));
+            problems.push_back(
+                entry(row, tr("порог", language) + " " + decimal(ch.THR), above + "1000"));
         }
         if (ch.PWR != powerHigh && ch.PWR != powerLow) {
-            problems.push_back(
-                entry(row, "уровень мощности " + decimal(ch.PWR), "не 10 (Hi) и не 5 (Lo)"));
+            problems.push_back(entry(row, tr("уровень мощности", language) + " " + decimal(ch.PWR),
+                                     tr("не 10 (Hi) и не 5 (Lo)", language)));
         }
     }
 }
 
 void checkInSet(std::string_view name, std::uint32_t value, std::span<const std::uint32_t> set,
-                Problems& problems) {
+                Problems& problems, Language language) {
     if (std::find(set.begin(), set.end(), value) == set.end()) {
-        problems.push_back(entry(name, decimal(value), "нет в списке"));
+        problems.push_back(entry(tr(name, language), decimal(value), tr("нет в списке", language)));
     }
 }
 
 // A value that selects an item of the list by its index.
-void checkIndex(std::string_view name, std::uint32_t value, int listId, Problems& problems) {
+void checkIndex(std::string_view name, std::uint32_t value, int listId, Problems& problems,
+                Language language) {
     if (value >= itemCount(listId)) {
-        problems.push_back(entry(name, decimal(value), "нет в списке"));
+        problems.push_back(entry(tr(name, language), decimal(value), tr("нет в списке", language)));
     }
 }
 
-void checkAtMost(std::string_view name, std::uint32_t value, std::uint32_t most,
-                 Problems& problems) {
+void checkAtMost(std::string_view name, std::uint32_t value, std::uint32_t most, Problems& problems,
+                 Language language) {
     if (value > most) {
-        problems.push_back(entry(name, decimal(value), "больше " + decimal(most)));
+        problems.push_back(entry(tr(name, language), decimal(value),
+                                 tr("больше", language) + " " + decimal(most)));
     }
 }
 
-void checkPath(std::string_view name, std::uint16_t count, std::uint32_t packed,
-               Problems& problems) {
+void checkPath(std::string_view name, std::uint16_t count, std::uint32_t packed, Problems& problems,
+               Language language) {
     if (count < 1 || count > longestPath) {
-        problems.push_back(entry(name, "длина " + decimal(count), "допускается от 1 до 8"));
+        problems.push_back(entry(tr(name, language), tr("длина", language) + " " + decimal(count),
+                                 tr("допускается от 1 до 8", language)));
         return;
     }
     // Nibbles past the count are zero in every list the tool writes.
@@ -239,18 +259,19 @@ void checkPath(std::string_view name, std::uint16_t count, std::uint32_t packed,
     const std::uint32_t beyond = unusedBits == 0 ? 0 : packed & ((1u << unusedBits) - 1);
     if (beyond != 0) {
         problems.push_back(
-            entry(name, "0x" + hex(packed), "каналы за концом списка из " + decimal(count)));
+            entry(tr(name, language), "0x" + hex(packed),
+                  tr("каналы за концом списка из", language) + " " + decimal(count)));
     }
 }
 
-void checkCanIds(const Mset& m, Problems& problems) {
+void checkCanIds(const Mset& m, Problems& problems, Language language) {
     std::optional<CanWidth> width;
     if (m.IDB == 11) {
         width = width11;
     } else if (m.IDB == 29) {
         width = width29;
     } else {
-        problems.push_back(entry("ID-bit", decimal(m.IDB), "не 11 и не 29"));
+        problems.push_back(entry("ID-bit", decimal(m.IDB), tr("не 11 и не 29", language)));
     }
     // Without a known width, only what no width takes is out of range.
     const CanWidth bound = width.value_or(width29);
@@ -267,16 +288,18 @@ void checkCanIds(const Mset& m, Problems& problems) {
     }};
     for (const Id& id : idList) {
         if (id.value > bound.mask) {
-            problems.push_back(
-                entry(std::string(id.column) + " " + std::string(id.row), hex(id.value),
-                      "больше " + hex(bound.mask) + " (" + std::string(bound.name) + ")"));
+            problems.push_back(entry(std::string(id.column) + " " + tr(id.row, language),
+                                     hex(id.value),
+                                     tr("больше", language) + " " + hex(bound.mask) + " (" +
+                                         std::string(bound.name) + ")"));
         }
     }
+    const std::string same = tr("ID-Rx и ID-Tx совпадают", language);
     if (m.IDRX1 == m.IDTX1) {
-        problems.push_back(entry(vhfRow, "ID-Rx и ID-Tx совпадают (" + hex(m.IDTX1) + ")"));
+        problems.push_back(entry(tr(vhfRow, language), same + " (" + hex(m.IDTX1) + ")"));
     }
     if (m.IDRX2 == m.IDTX2) {
-        problems.push_back(entry(mfRow, "ID-Rx и ID-Tx совпадают (" + hex(m.IDTX2) + ")"));
+        problems.push_back(entry(tr(mfRow, language), same + " (" + hex(m.IDTX2) + ")"));
     }
 }
 
@@ -312,13 +335,15 @@ bool powerAt(std::string_view line, std::size_t pos) {
 // "NN-rDDD.DDD-tDDD.DDDsDDDDpHi" or "...pLo", NN the line's own number. A
 // separator that is missing after a digit blames the value before it, which
 // ran on too far.
-std::optional<std::string> channelLineProblem(std::size_t index, std::string_view line) {
+std::optional<std::string> channelLineProblem(std::size_t index, std::string_view line,
+                                              Language language) {
     const std::string number = twoDigits(index + 1);
+    const std::string wrongNumber = tr("номер канала — должен быть", language) + " " + number;
     if (line.empty()) {
-        return "пустая строка";
+        return tr("пустая строка", language);
     }
     if (!literalAt(line, 0, number)) {
-        return "номер канала — должен быть " + number;
+        return wrongNumber;
     }
     struct Part {
         std::size_t pos;
@@ -336,31 +361,32 @@ std::optional<std::string> channelLineProblem(std::size_t index, std::string_vie
          "перед порогом — «s»", "порог — четыре цифры"},
         {25, "p", powerAt, "перед мощностью — «p»", "мощность — Hi или Lo"},
     }};
-    std::string previousProblem = "номер канала — должен быть " + number;
+    std::string previousProblem = wrongNumber;
     for (const Part& part : parts) {
         if (!literalAt(line, part.pos, part.separator)) {
             if (part.pos < line.size() && isDigit(line[part.pos])) {
                 return previousProblem;
             }
-            return std::string(part.separatorProblem);
+            return tr(part.separatorProblem, language);
         }
         if (!part.valueAt(line, part.pos + part.separator.size())) {
-            return std::string(part.valueProblem);
+            return tr(part.valueProblem, language);
         }
-        previousProblem = std::string(part.valueProblem);
+        previousProblem = tr(part.valueProblem, language);
     }
     const std::uint32_t threshold = saturatedValue(line.substr(21, 4), 10);
     if (threshold > highestThreshold) {
-        return "порог " + decimal(threshold) + " — больше 1000";
+        return tr("порог", language) + " " + decimal(threshold) + " — " + tr("больше", language) +
+               " 1000";
     }
     constexpr std::size_t lineLength = 28;
     if (line.size() > lineLength) {
-        return "лишние знаки в конце строки";
+        return tr("лишние знаки в конце строки", language);
     }
     return std::nullopt;
 }
 
-void checkChannelTable(const Form& form, Problems& problems) {
+void checkChannelTable(const Form& form, Problems& problems, Language language) {
     const std::string text = form.readText(ids::channelTable, wholeText);
     std::vector<std::string_view> lines;
     std::string_view rest = text;
@@ -377,22 +403,24 @@ void checkChannelTable(const Form& form, Problems& problems) {
         lines.pop_back();
     }
     if (lines.size() != channelCount) {
-        problems.push_back(entry(tableName,
+        problems.push_back(entry(tr(tableName, language),
                                  decimal(static_cast<std::uint32_t>(lines.size())) + " " +
-                                     std::string(plural(lines.size(), "строка", "строки", "строк")),
-                                 "нужно 16"));
+                                     plural(lines.size(), "строка", "строки", "строк", language),
+                                 tr("нужно 16", language)));
     }
     for (std::size_t i = 0; i < std::min(lines.size(), channelCount); ++i) {
-        if (const auto problem = channelLineProblem(i, lines[i])) {
-            problems.push_back(entry("строка " + twoDigits(i + 1), *problem));
+        if (const auto problem = channelLineProblem(i, lines[i], language)) {
+            problems.push_back(entry(tr("строка", language) + " " + twoDigits(i + 1), *problem));
         }
     }
 }
 
-void checkPathField(const Form& form, int id, std::string_view name, Problems& problems) {
+void checkPathField(const Form& form, int id, std::string_view name, Problems& problems,
+                    Language language) {
     const std::string text = form.readText(id, wholeText);
+    const std::string field = tr(name, language);
     if (text.empty()) {
-        problems.push_back(entry(name, "пусто"));
+        problems.push_back(entry(field, tr("пусто", language)));
         return;
     }
     std::vector<std::string_view> items;
@@ -406,64 +434,71 @@ void checkPathField(const Form& form, int id, std::string_view name, Problems& p
         rest.remove_prefix(dash + 1);
     }
     if (items.size() > longestPath) {
-        problems.push_back(
-            entry(name,
-                  decimal(static_cast<std::uint32_t>(items.size())) + " " +
-                      std::string(plural(items.size(), "канал", "канала", "каналов")),
-                  "не больше 8"));
+        problems.push_back(entry(field,
+                                 decimal(static_cast<std::uint32_t>(items.size())) + " " +
+                                     plural(items.size(), "канал", "канала", "каналов", language),
+                                 tr("не больше 8", language)));
     }
     for (const std::string_view item : items) {
         if (item.empty()) {
-            problems.push_back(entry(name, quoted(text), "пропущен номер канала"));
+            problems.push_back(
+                entry(field, quoted(text, language), tr("пропущен номер канала", language)));
             return;
         }
         if (item.size() != 2 || !allOf(item, isDigit)) {
-            problems.push_back(entry(name, quoted(item), "номер канала двумя цифрами"));
+            problems.push_back(
+                entry(field, quoted(item, language), tr("номер канала двумя цифрами", language)));
             return;
         }
         const std::uint32_t channel = saturatedValue(item, 10);
         if (channel < 1 || channel > highestChannel) {
-            problems.push_back(entry(name, "канал " + std::string(item), "нет такого (01–16)"));
+            problems.push_back(entry(field, tr("канал", language) + " " + std::string(item),
+                                     tr("нет такого (01–16)", language)));
             return;
         }
     }
 }
 
-void checkNumberField(const Form& form, const NumberField& field, Problems& problems) {
+void checkNumberField(const Form& form, const NumberField& field, Problems& problems,
+                      Language language) {
     const std::string text = form.readText(field.id, wholeText);
+    const std::string name = tr(field.name, language);
     if (text.empty()) {
-        problems.push_back(entry(field.name, "пусто"));
+        problems.push_back(entry(name, tr("пусто", language)));
     } else if (!allOf(text, isDigit)) {
-        problems.push_back(entry(field.name, quoted(text), "только цифры"));
+        problems.push_back(entry(name, quoted(text, language), tr("только цифры", language)));
     } else if (const std::uint32_t value = saturatedValue(text, 10); value > field.most) {
-        problems.push_back(entry(field.name, quoted(text), "больше " + decimal(field.most)));
+        problems.push_back(entry(name, quoted(text, language),
+                                 tr("больше", language) + " " + decimal(field.most)));
     }
 }
 
 // The identifier a field holds, when it is one: hexadecimal digits within the
 // chosen width (any width when none is chosen).
 std::optional<std::uint32_t> canIdField(const Form& form, int id, std::string_view name,
-                                        std::optional<CanWidth> width, Problems& problems) {
+                                        std::optional<CanWidth> width, Problems& problems,
+                                        Language language) {
     const std::string text = form.readText(id, wholeText);
     if (text.empty()) {
-        problems.push_back(entry(name, "пусто"));
+        problems.push_back(entry(name, tr("пусто", language)));
         return std::nullopt;
     }
     if (!allOf(text, isHexDigit)) {
-        problems.push_back(entry(name, quoted(text), "только шестнадцатеричные цифры"));
+        problems.push_back(
+            entry(name, quoted(text, language), tr("только шестнадцатеричные цифры", language)));
         return std::nullopt;
     }
     const std::uint32_t value = saturatedValue(text, 16);
     if (width && value > width->mask) {
-        problems.push_back(
-            entry(name, quoted(text),
-                  "больше " + hex(width->mask) + " (" + std::string(width->name) + ")"));
+        problems.push_back(entry(name, quoted(text, language),
+                                 tr("больше", language) + " " + hex(width->mask) + " (" +
+                                     std::string(width->name) + ")"));
         return std::nullopt;
     }
     return value;
 }
 
-void checkCanFields(const Form& form, Problems& problems) {
+void checkCanFields(const Form& form, Problems& problems, Language language) {
     std::optional<CanWidth> width;
     if (form.selection(ids::idbList) == 0) {
         width = width11;
@@ -471,70 +506,74 @@ void checkCanFields(const Form& form, Problems& problems) {
         width = width29;
     }
     for (const CanRow& row : canRows) {
-        const std::string rowName(row.row);
-        const auto tx = canIdField(form, row.txField, "ID-Tx " + rowName, width, problems);
-        const auto rx = canIdField(form, row.rxField, "ID-Rx " + rowName, width, problems);
+        const std::string rowName = tr(row.row, language);
+        const auto tx =
+            canIdField(form, row.txField, "ID-Tx " + rowName, width, problems, language);
+        const auto rx =
+            canIdField(form, row.rxField, "ID-Rx " + rowName, width, problems, language);
         if (tx && rx && *tx == *rx) {
-            problems.push_back(entry(row.row, "ID-Rx и ID-Tx совпадают (" + hex(*tx) + ")"));
+            problems.push_back(
+                entry(rowName, tr("ID-Rx и ID-Tx совпадают", language) + " (" + hex(*tx) + ")"));
         }
     }
 }
 
-void checkSelections(const Form& form, Problems& problems) {
+void checkSelections(const Form& form, Problems& problems, Language language) {
     for (const ListName& list : settingsLists) {
         const int index = form.selection(list.id);
         if (index < 0 || static_cast<std::size_t>(index) >= itemCount(list.id)) {
-            problems.push_back(entry(list.name, "ничего не выбрано"));
+            problems.push_back(entry(tr(list.name, language), tr("ничего не выбрано", language)));
         }
     }
 }
 
 }  // namespace
 
-Problems checkSettings(const Mset& mset) {
+Problems checkSettings(const Mset& mset, Language language) {
     Problems problems;
-    checkChannels(mset, problems);
-    checkInSet("P1-RS232", mset.VP1, serialSpeeds, problems);
-    checkInSet("P2-RS232", mset.VP2, serialSpeeds, problems);
-    checkInSet("P3-RS485", mset.VP3, serialSpeeds, problems);
-    checkInSet("P4-CAN", mset.VP4, canRates, problems);
-    checkCanIds(mset, problems);
-    checkIndex("Порт УКВ", mset.MP, ids::mpList, problems);
-    checkIndex("Порт ГМВ", mset.MP2, ids::mp2List, problems);
-    checkPath(oddPathName, mset.CHS1, mset.CHL1, problems);
-    checkPath(evenPathName, mset.CHS2, mset.CHL2, problems);
-    checkAtMost(htName, mset.HT, 999, problems);
-    checkAtMost(wtName, mset.WT, 999, problems);
-    checkAtMost(repName, mset.REP, 9, problems);
-    checkIndex("Мощность ГМВ", mset.GPWR, ids::gpwrList, problems);
-    checkIndex("Канал ГМВ", mset.GCH, ids::gchList, problems);
-    checkIndex("Скорость данных", mset.MOD, ids::modList, problems);
-    checkInSet("Размер пакета", mset.PS, packetSizes, problems);
-    checkAtMost(grssiName, mset.GRSSI, 999, problems);
+    checkChannels(mset, problems, language);
+    checkInSet("P1-RS232", mset.VP1, serialSpeeds, problems, language);
+    checkInSet("P2-RS232", mset.VP2, serialSpeeds, problems, language);
+    checkInSet("P3-RS485", mset.VP3, serialSpeeds, problems, language);
+    checkInSet("P4-CAN", mset.VP4, canRates, problems, language);
+    checkCanIds(mset, problems, language);
+    checkIndex("Порт УКВ", mset.MP, ids::mpList, problems, language);
+    checkIndex("Порт ГМВ", mset.MP2, ids::mp2List, problems, language);
+    checkPath(oddPathName, mset.CHS1, mset.CHL1, problems, language);
+    checkPath(evenPathName, mset.CHS2, mset.CHL2, problems, language);
+    checkAtMost(htName, mset.HT, 999, problems, language);
+    checkAtMost(wtName, mset.WT, 999, problems, language);
+    checkAtMost(repName, mset.REP, 9, problems, language);
+    checkIndex("Мощность ГМВ", mset.GPWR, ids::gpwrList, problems, language);
+    checkIndex("Канал ГМВ", mset.GCH, ids::gchList, problems, language);
+    checkIndex("Скорость данных", mset.MOD, ids::modList, problems, language);
+    checkInSet("Размер пакета", mset.PS, packetSizes, problems, language);
+    checkAtMost(grssiName, mset.GRSSI, 999, problems, language);
     // The dialog has no control for the band; its values are 0 to 2.
-    checkAtMost("Диапазон", mset.BAND, highestBand, problems);
-    checkIndex("Режим МВ", mset.VMODE, ids::vmodeList, problems);
-    checkIndex("Режимы ГМВ", mset.GMODE, ids::gmodeList, problems);
+    checkAtMost("Диапазон", mset.BAND, highestBand, problems, language);
+    checkIndex("Режим МВ", mset.VMODE, ids::vmodeList, problems, language);
+    checkIndex("Режимы ГМВ", mset.GMODE, ids::gmodeList, problems, language);
     if (mset.MARK != markValue) {
-        problems.push_back(entry("Метка настроек", "0x" + hex(mset.MARK), "должна быть 0x1234"));
+        problems.push_back(entry(tr("Метка настроек", language), "0x" + hex(mset.MARK),
+                                 tr("должна быть 0x1234", language)));
     }
     return problems;
 }
 
-Problems checkForm(const Form& form) {
+Problems checkForm(const Form& form, Language language) {
     Problems problems;
-    checkChannelTable(form, problems);
-    checkPathField(form, ids::oddPathField, oddPathName, problems);
-    checkPathField(form, ids::evenPathField, evenPathName, problems);
+    checkChannelTable(form, problems, language);
+    checkPathField(form, ids::oddPathField, oddPathName, problems, language);
+    checkPathField(form, ids::evenPathField, evenPathName, problems, language);
     for (const NumberField& field : numberFields) {
-        checkNumberField(form, field, problems);
+        checkNumberField(form, field, problems, language);
     }
-    checkCanFields(form, problems);
-    checkSelections(form, problems);
+    checkCanFields(form, problems, language);
+    checkSelections(form, problems, language);
     return problems;
 }
 
-std::string problemsMessage(const Problems& problems, std::size_t most) {
+std::string problemsMessage(const Problems& problems, Language language, std::size_t most) {
     const std::size_t shown = std::min(problems.size(), most);
     std::string message;
     for (std::size_t i = 0; i < shown; ++i) {
@@ -547,20 +586,25 @@ std::string problemsMessage(const Problems& problems, std::size_t most) {
         if (!message.empty()) {
             message += '\n';
         }
-        message += "…и ещё " + std::to_string(more) + " " +
-                   std::string(plural(more, "ошибка", "ошибки", "ошибок"));
+        message += tr("…и ещё", language) + " " + std::to_string(more) + " " +
+                   plural(more, "ошибка", "ошибки", "ошибок", language);
     }
     return message;
 }
 
-std::string_view reportStateMessage(ReportState state) {
+std::string_view reportStateMessage(ReportState state, Language language) {
     switch (state) {
         case ReportState::Absent:
-            return "В окне нет отчёта модема — нажмите «Считать» и дождитесь его окончания";
+            return localised(
+                "В окне нет отчёта модема — нажмите «Считать» и дождитесь его окончания", language);
         case ReportState::Incomplete:
-            return "Отчёт получен не полностью — дождитесь его окончания или считайте заново";
+            return localised(
+                "Отчёт получен не полностью — дождитесь его окончания или считайте заново",
+                language);
         case ReportState::Damaged:
-            return "Отчёт искажён: в нём лишние или недостающие знаки — считайте настройки заново";
+            return localised(
+                "Отчёт искажён: в нём лишние или недостающие знаки — считайте настройки заново",
+                language);
         case ReportState::Complete:
             break;
     }

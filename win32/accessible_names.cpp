@@ -194,9 +194,9 @@ AccessibleNames::~AccessibleNames() {
     detach();
 }
 
-void AccessibleNames::attach(HWND dialog) {
+void AccessibleNames::attach(HWND dialog, Language language) {
     detach();
-    for (const ControlName& row : controlNames()) {
+    for (const ControlName& row : controlNames(language)) {
         const HWND control = GetDlgItem(dialog, row.id);
         if (control != nullptr && (!row.name.empty() || !row.description.empty())) {
             m_texts.push_back({control, wide(row.name), wide(row.description)});

@@ -11,6 +11,8 @@
 
 #include "win32/windows_api.h"
 
+#include "ui/translations.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,8 +34,8 @@ public:
     AccessibleNames(const AccessibleNames&) = delete;
     AccessibleNames& operator=(const AccessibleNames&) = delete;
 
-    // Names every control of `dialog` that the table names.
-    void attach(HWND dialog);
+    // Names every control of `dialog` that the table names, in `language`.
+    void attach(HWND dialog, Language language);
     // Takes the names back while the controls still exist.
     void detach();
 

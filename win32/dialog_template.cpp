@@ -129,9 +129,9 @@ std::uint32_t controlStyle(const ControlTemplate& ctl) {
     return style;
 }
 
-std::vector<std::uint32_t> buildDialogTemplate() {
-    const DialogTemplate dlg = dialogTemplate();
-    const auto controls = dialogControls();
+std::vector<std::uint32_t> buildDialogTemplate(Language language) {
+    const DialogTemplate dlg = dialogTemplate(language);
+    const auto controls = dialogControls(language);
     TemplateWriter w;
     w.word(1);       // dlgVer
     w.word(0xFFFF);  // signature: extended template

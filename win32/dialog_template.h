@@ -20,6 +20,7 @@ namespace modem {
 
 // An extended dialog template (DLGTEMPLATEEX and its items), DWORD-aligned as
 // DialogBoxIndirectParamW wants it. Kept in 32-bit words for that alignment.
-[[nodiscard]] std::vector<std::uint32_t> buildDialogTemplate();
+// Its texts are in `language`.
+[[nodiscard]] std::vector<std::uint32_t> buildDialogTemplate(Language language = Language::Russian);
 
 }  // namespace modem

@@ -64,13 +64,14 @@ struct HookDeleter {
 }  // namespace
 
 MainDialog::MainDialog(std::unique_ptr<PortFinder> finder,
-                       std::function<std::unique_ptr<SerialPort>()> makePort, TrafficTap* traffic)
-    : m_finder(std::move(finder)), m_form(&m_pane) {
+                       std::function<std::unique_ptr<SerialPort>()> makePort, TrafficTap* traffic,
+                       Language language)
+    : m_language(language), m_finder(std::move(finder)), m_form(&m_pane) {
     m_link =
         std::make_unique<Link>(LinkContext{m_pane, m_messages, m_timer, m_dispatcher, *m_finder,
                                            std::move(makePort), showLinkState(m_form), traffic});
     m_actions = std::make_unique<ActionContext>(
-        ActionContext{m_mset, m_form, m_pane, *m_link, m_files, m_messages});
+        ActionContext{m_mset, m_form, m_pane, *m_link, m_files, m_messages, m_language});
 }
 
 MainDialog::~MainDialog() {
@@ -83,7 +84,7 @@ int MainDialog::run(HINSTANCE instance, std::function<void(HWND)> onInitialised)
     m_onInitialised = std::move(onInitialised);
     // The accessibility objects of the controls are served from this thread.
     const ComApartment com;
-    const std::vector<std::uint32_t> dialogTemplate = buildDialogTemplate();
+    const std::vector<std::uint32_t> dialogTemplate = buildDialogTemplate(m_language);
     const std::unique_ptr<std::remove_pointer_t<HHOOK>, HookDeleter> keyFilter(
         SetWindowsHookExW(WH_MSGFILTER, filterDialogKeys, nullptr, GetCurrentThreadId()));
     const INT_PTR result =
@@ -171,7 +172,7 @@ void MainDialog::initialise(HWND dialog) {
     m_paneView = std::make_unique<PaneView>(dialog, GetDlgItem(dialog, ids::terminalPane), m_pane,
                                             paneChangedMessage);
     initialiseForm(m_form, m_mset);
-    m_names.attach(dialog);
+    m_names.attach(dialog, m_language);
     SetFocus(GetDlgItem(dialog, dialogTemplate().firstFocus));
     if (m_onInitialised) {
         m_onInitialised(dialog);
@@ -179,7 +180,7 @@ void MainDialog::initialise(HWND dialog) {
 }
 
 void MainDialog::fillLists() {
-    for (const ListTemplate& list : dialogLists()) {
+    for (const ListTemplate& list : dialogLists(m_language)) {
         const HWND window = GetDlgItem(m_dialog, list.id);
         for (const std::string& item : list.items) {
             // At the current end: the sort style must not reorder the items.

@@ -25,9 +25,10 @@ namespace modem {
 class MainDialog {
 public:
     // `traffic`, when given, sees all the link's traffic and outlives the dialog.
+    // The dialog and its message boxes speak `language`.
     explicit MainDialog(std::unique_ptr<PortFinder> finder,
                         std::function<std::unique_ptr<SerialPort>()> makePort,
-                        TrafficTap* traffic = nullptr);
+                        TrafficTap* traffic = nullptr, Language language = Language::Russian);
     // Stops the receive thread before anything it touches goes.
     ~MainDialog();
     MainDialog(const MainDialog&) = delete;
@@ -54,6 +55,7 @@ private:
     void setLimitsAndFonts();
     void keepFramesUnderTheirControls();
 
+    Language m_language;
     Mset m_mset;
     TerminalPane m_pane;
     Win32MessageBox m_messages;

@@ -13,6 +13,7 @@
 #include "settings/utf8_path.h"
 #include "traffic/traffic_log.h"
 #include "ui/control_table.h"
+#include "ui/system_language.h"
 #include "version/version.h"
 #include "win32/main_dialog.h"
 #include "win32/wide_text.h"
@@ -23,6 +24,7 @@ namespace {
 
 constexpr std::string_view portPrefix = "--port=";
 constexpr std::string_view logPrefix = "--log=";
+constexpr std::string_view langPrefix = "--lang=";
 constexpr char programName[] = "modemcfg";
 
 std::unique_ptr<PortFinder> makeFinder(const StartOptions& options) {
@@ -71,10 +73,13 @@ bool registerDialogClass(HINSTANCE instance) {
 }
 
 const char* usageText() {
-    return "usage: modemcfg [--port NAME] [--log FILE] [--quit-when-shown]\n"
+    return "usage: modemcfg [--port NAME] [--lang ru|en] [--log FILE] [--quit-when-shown]\n"
            "       modemcfg --help | --version\n"
            "  (no option)        find the modem by its USB identifiers on every connect\n"
            "  --port NAME        use the serial port NAME (e.g. COM3) instead\n"
+           "  --lang ru|en       the dialog in Russian or English; without it English only\n"
+           "                     where the Windows display language is English, Russian\n"
+           "                     otherwise\n"
            "  --log FILE         append every byte sent and received, and the status lines, to "
            "FILE\n"
            "  --quit-when-shown  close once the dialog has been shown (start-up check)\n"
@@ -101,13 +106,30 @@ ParsedArguments parseArguments(const std::vector<std::string>& allArguments) {
         return Information::Version;
     }
     StartOptions options;
-    // --log and the start-up check combine with any of the others, so they are
-    // taken out first.
+    // --log, --lang and the start-up check combine with any of the others, so
+    // they are taken out first.
     std::vector<std::string> arguments;
     int quitFlags = 0;
     for (std::size_t i = 0; i < allArguments.size(); ++i) {
         const std::string& a = allArguments[i];
-        if (a == "--log") {
+        if (a == "--lang" || a.starts_with(langPrefix)) {
+            if (options.language) {
+                return UsageError{"--lang given more than once"};
+            }
+            std::string name;
+            if (a == "--lang") {
+                if (i + 1 >= allArguments.size()) {
+                    return UsageError{"--lang needs ru or en"};
+                }
+                name = allArguments[++i];
+            } else {
+                name = a.substr(langPrefix.size());
+            }
+            options.language = languageNamed(name);
+            if (!options.language) {
+                return UsageError{"--lang takes ru or en, not '" + name + "'"};
+            }
+        } else if (a == "--log") {
             if (i + 1 >= allArguments.size() || allArguments[i + 1].empty()) {
                 return UsageError{"--log needs a file"};
             }
@@ -167,7 +189,8 @@ int runModemcfg(HINSTANCE instance, const StartOptions& options) {
         }
         log = std::move(opened.log);
     }
-    MainDialog dialog(makeFinder(options), makeSystemSerialPort, log.get());
+    MainDialog dialog(makeFinder(options), makeSystemSerialPort, log.get(),
+                      options.language.value_or(systemLanguage()));
     failures.attach(&dialog.dispatcher());
     std::function<void(HWND)> onShown;
     if (options.quitWhenShown) {

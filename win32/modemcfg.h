@@ -4,9 +4,12 @@
 
 #include "win32/windows_api.h"
 
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "ui/translations.h"
 
 namespace modem {
 
@@ -16,6 +19,8 @@ struct StartOptions {
     // --quit-when-shown: close as soon as the dialog is shown, for scripts
     // that check that the program starts.
     bool quitWhenShown = false;
+    // --lang ru|en; without it the system's language decides.
+    std::optional<Language> language;
 };
 
 // --help or --version: the text is shown and the program ends with status 0.

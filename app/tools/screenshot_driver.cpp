@@ -3,7 +3,7 @@
 // PNG. Xvfb runs no window manager, so the title bar is drawn by the same
 // style as the dialog, from the dialog's own caption, icon and buttons.
 //
-// usage: modemcfg_screenshot OUTPUT.png
+// usage: modemcfg_screenshot OUTPUT.png [ru|en]
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -13,11 +13,13 @@
 #include <QThread>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "app/configurator.h"
 #include "app/demo_modem.h"
 #include "link/discovery.h"
 #include "ui/control_table.h"
+#include "ui/system_language.h"
 
 namespace {
 
@@ -96,8 +98,10 @@ QImage withTitleBar(QWidget& window) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fputs("usage: modemcfg_screenshot OUTPUT.png\n", stderr);
+    const std::optional<modem::Language> language =
+        argc == 3 ? modem::languageNamed(argv[2]) : modem::Language::Russian;
+    if ((argc != 2 && argc != 3) || !language) {
+        std::fputs("usage: modemcfg_screenshot OUTPUT.png [ru|en]\n", stderr);
         return 2;
     }
     modem::applyDialogStyle();
@@ -112,8 +116,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "modemcfg_screenshot: %s\n", error->toLocal8Bit().constData());
         return 1;
     }
-    Configurator configurator(modem::ConfiguratorSeams{
-        std::make_unique<modem::FixedPortFinder>(demo.portPath().toStdString())});
+    modem::ConfiguratorSeams seams{
+        std::make_unique<modem::FixedPortFinder>(demo.portPath().toStdString())};
+    seams.language = *language;
+    Configurator configurator(std::move(seams));
     configurator.show();
     if (!waitFor([&] { return configurator.dialog().isVisible(); }, 5000)) {
         std::fputs("modemcfg_screenshot: the dialog did not appear\n", stderr);

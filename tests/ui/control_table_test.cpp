@@ -49,12 +49,12 @@ TEST(ControlTable, SpotChecksPlacesTextsAndKinds) {
         {4017, ControlKind::MultiLineField, "", 252, 52, 276, 198},
         {4019, ControlKind::List, "", 330, 266, 42, 232},
         {4078, ControlKind::Button, "Считать ", 532, 232, 46, 15},
-        {4113, ControlKind::Label, "Задержка ответа по RS485 в мс", 252, 4, 60, 16},
+        {4113, ControlKind::Label, "Задержка ответа по RS485 в мс", 244, 4, 76, 16},
         {4114, ControlKind::TextField, "20", 260, 24, 44, 12},
         {4067, ControlKind::CentredGroupBox, "Настройки ЗУЛК", 12, 192, 78, 62},
-        {4115, ControlKind::GroupBox, "Пример настройки канала УКВ", 0, 52, 112, 104},
+        {4115, ControlKind::GroupBox, "Пример настройки канала УКВ", 0, 52, 112, 108},
         {4107, ControlKind::NumberField, "1000", 48, 338, 36, 10},
-        {4072, ControlKind::LeftLabel, nullptr, 4, 64, 104, 88},
+        {4072, ControlKind::LeftLabel, nullptr, 4, 62, 106, 96},
     };
     for (const auto& e : cases) {
         const ControlTemplate* c = findControl(e.id);

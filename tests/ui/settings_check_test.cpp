@@ -39,6 +39,26 @@ void editTable(FormModel& form, std::size_t line, std::string_view from, std::st
     form.replaceText(ids::channelTable, wholeText, text.replace(at, from.size(), to));
 }
 
+bool hasCyrillic(std::string_view text) {
+    // UTF-8 lead bytes 0xD0-0xD3 start U+0400-U+04FF.
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 0xD0 && byte <= 0xD3;
+    });
+}
+
+// The same problems told in English: one for each Russian one, in the same
+// order, none of them with a Russian word left in.
+void expectEnglishTwin(const Problems& russian, const Problems& english) {
+    EXPECT_EQ(english.size(), russian.size());
+    for (std::size_t i = 0; i < english.size(); ++i) {
+        EXPECT_FALSE(hasCyrillic(english[i])) << english[i];
+        if (i < russian.size()) {
+            EXPECT_NE(english[i], russian[i]);
+        }
+    }
+}
+
 struct TableSlip {
     std::size_t line;  // from 0
     std::string_view from;
@@ -87,8 +107,10 @@ TEST(CheckForm, ChannelTableSlipsNameTheirLine) {
         OpenedForm opened;
         editTable(opened.form, slip.line, slip.from, slip.to);
         const Problems problems = checkForm(opened.form);
+        expectEnglishTwin(problems, checkForm(opened.form, Language::English));
         EXPECT_THAT(problems, IsSupersetOf(slip.expected)) << slip.to;
-        EXPECT_THAT(problems, SizeIs(slip.count)) << problemsMessage(problems, 100);
+        EXPECT_THAT(problems, SizeIs(slip.count))
+            << problemsMessage(problems, Language::Russian, 100);
     }
 }
 
@@ -124,12 +146,14 @@ TEST(CheckForm, FieldSlipsNameTheFieldAndTheValue) {
         OpenedForm opened;
         opened.form.replaceText(slip.id, wholeText, slip.text);
         EXPECT_THAT(checkForm(opened.form), ElementsAre(slip.expected)) << slip.text;
+        expectEnglishTwin(checkForm(opened.form), checkForm(opened.form, Language::English));
     }
     // Nine items, and the first of them too short.
     OpenedForm nine;
     nine.form.replaceText(ids::oddPathField, wholeText, "1-2-3-4-5-6-7-8-9");
     EXPECT_THAT(checkForm(nine.form), ElementsAre(odd + "9 каналов — не больше 8",
                                                   odd + "«1» — номер канала двумя цифрами"));
+    expectEnglishTwin(checkForm(nine.form), checkForm(nine.form, Language::English));
     // The identifier's width is the one chosen in the form.
     OpenedForm wide;
     wide.form.setSelection(ids::idbList, 1);
@@ -144,6 +168,7 @@ TEST(CheckForm, FieldSlipsNameTheFieldAndTheValue) {
     lists.form.setSelection(ids::vp4List, 99);
     EXPECT_THAT(checkForm(lists.form),
                 ElementsAre("P4-CAN: ничего не выбрано", "Скорость данных: ничего не выбрано"));
+    expectEnglishTwin(checkForm(lists.form), checkForm(lists.form, Language::English));
 }
 
 // One field of the defaults set to a value, and its one problem ("": none).
@@ -197,6 +222,7 @@ TEST(CheckSettings, EveryValueTheModemWouldNotTakeIsNamed) {
         MsetImage image = toImage(defaultSettings());
         writeField(image, slip.offset, slip.width, slip.value);
         const Problems problems = checkSettings(fromImage(image));
+        expectEnglishTwin(problems, checkSettings(fromImage(image), Language::English));
         if (slip.expected.empty()) {
             EXPECT_THAT(problems, IsEmpty()) << slip.offset;
         } else {
@@ -273,11 +299,35 @@ TEST(CheckForm, ValidImagesShowAsFormsWithoutProblemsAndComeBack) {
     }
 }
 
+// The English words in their places, as an operator who reads no Russian gets them.
+TEST(CheckForm, EnglishProblemsReadAsEnglish) {
+    OpenedForm table;
+    editTable(table.form, 3, "s0330", "s330");
+    table.form.replaceText(ids::oddPathField, wholeText, "01-3");
+    table.form.replaceText(ids::idRx1Field, wholeText, "0101");
+    EXPECT_THAT(checkForm(table.form, Language::English),
+                ElementsAre("line 04: threshold — four digits",
+                            "Odd path channels: \"3\" — a channel number has two digits",
+                            "VHF: ID-Rx and ID-Tx are the same (101)"));
+    OpenedForm joined;
+    editTable(joined.form, 2, "pHi\r\n", "pHi");
+    EXPECT_THAT(checkForm(joined.form, Language::English),
+                IsSupersetOf({"VHF channels: 15 lines — 16 needed"}));
+    Mset m = defaultSettings();
+    m.CH[3].RXF = 1000000;
+    m.GCH = 3;
+    EXPECT_THAT(checkSettings(m, Language::English),
+                ElementsAre("channel 04: Rx frequency 1000.000 MHz — above 999.999",
+                            "MF chan.: 3 — not in the list"));
+    EXPECT_EQ(problemsMessage({"a", "b", "c"}, Language::English, 1), "a\n…and 2 more");
+    EXPECT_EQ(problemsMessage({"a", "b"}, Language::English, 1), "a\n…and 1 more");
+}
+
 TEST(ProblemsMessage, OneLineEachAndACountOfTheRest) {
     const Problems three{"a", "b", "c"};
     EXPECT_EQ(problemsMessage(three), "a\nb\nc");
-    EXPECT_EQ(problemsMessage(three, 1), "a\n…и ещё 2 ошибки");
-    EXPECT_EQ(problemsMessage(three, 0), "…и ещё 3 ошибки");
+    EXPECT_EQ(problemsMessage(three, Language::Russian, 1), "a\n…и ещё 2 ошибки");
+    EXPECT_EQ(problemsMessage(three, Language::Russian, 0), "…и ещё 3 ошибки");
     EXPECT_EQ(problemsMessage({}), "");
     const std::pair<std::size_t, std::string> counts[] = {
         {1, "1 ошибка"}, {5, "5 ошибок"}, {11, "11 ошибок"}, {21, "21 ошибка"}, {22, "22 ошибки"}};

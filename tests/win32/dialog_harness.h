@@ -26,8 +26,8 @@ public:
 class RunningDialog {
 public:
     // Without a port every connect finds no modem; with one (a COM port's
-    // name) it opens that port.
-    explicit RunningDialog(const std::string& port = {});
+    // name) it opens that port. The dialog speaks `language`.
+    explicit RunningDialog(const std::string& port = {}, Language language = Language::Russian);
     ~RunningDialog();
     RunningDialog(const RunningDialog&) = delete;
     RunningDialog& operator=(const RunningDialog&) = delete;

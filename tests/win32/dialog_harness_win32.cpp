@@ -21,16 +21,17 @@ std::string NoModemFinder::findModemPort(TerminalPane& pane) {
     return {};
 }
 
-RunningDialog::RunningDialog(const std::string& port) {
+RunningDialog::RunningDialog(const std::string& port, Language language) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     static const bool registered = registerDialogClass(instance);
     (void)registered;
     if (port.empty()) {
-        m_dialog = std::make_unique<MainDialog>(std::make_unique<NoModemFinder>(),
-                                                [] { return std::unique_ptr<SerialPort>(); });
+        m_dialog = std::make_unique<MainDialog>(
+            std::make_unique<NoModemFinder>(), [] { return std::unique_ptr<SerialPort>(); },
+            nullptr, language);
     } else {
         m_dialog = std::make_unique<MainDialog>(std::make_unique<FixedPortFinder>(port),
-                                                makeSystemSerialPort);
+                                                makeSystemSerialPort, nullptr, language);
     }
     std::future<HWND> ready = m_ready.get_future();
     m_thread = std::thread([this, instance] {

@@ -59,6 +59,36 @@ TEST(ModemcfgArguments, AcceptedOrRefusedWithTheReason) {
     }
 }
 
+TEST(ModemcfgArguments, LangTakesRuOrEnAnywhereOnce) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::optional<Language> language;
+        std::string refusal;  // empty when accepted
+    } cases[] = {
+        {{}, std::nullopt, ""},
+        {{"--lang", "en"}, Language::English, ""},
+        {{"--lang=ru", "--port", "COM3"}, Language::Russian, ""},
+        {{"--port", "--lang", "en", "COM3"}, Language::English, ""},
+        {{"--lang", "de"}, std::nullopt, "--lang takes ru or en, not 'de'"},
+        {{"--lang=En"}, std::nullopt, "--lang takes ru or en, not 'En'"},
+        {{"--port", "COM3", "--lang"}, std::nullopt, "--lang needs ru or en"},
+        {{"--lang", "en", "--lang=ru"}, std::nullopt, "--lang given more than once"},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = parseArguments(c.arguments);
+        const std::string given = testing::PrintToString(c.arguments);
+        if (c.refusal.empty()) {
+            const auto* options = std::get_if<StartOptions>(&parsed);
+            ASSERT_NE(options, nullptr) << given;
+            EXPECT_EQ(options->language, c.language) << given;
+        } else {
+            const auto* error = std::get_if<UsageError>(&parsed);
+            ASSERT_NE(error, nullptr) << given;
+            EXPECT_EQ(error->message, c.refusal) << given;
+        }
+    }
+}
+
 TEST(ModemcfgProgram, AnswersInAMessageBoxWithItsExitStatus) {
     const std::wstring exe = environmentWide(L"MODEMCFG_EXE");
     if (exe.empty()) {
@@ -74,7 +104,8 @@ TEST(ModemcfgProgram, AnswersInAMessageBoxWithItsExitStatus) {
     } cases[] = {
         {{L"--port="}, u"modemcfg", L"modemcfg: unexpected argument: --port=", 2},
         {{L"Настройки.cfg"}, u"modemcfg", L"modemcfg: unexpected argument: Настройки.cfg", 2},
-        {{L"--help"}, u"modemcfg", L"usage: modemcfg [--port NAME] [--log FILE]", 0},
+        {{L"--help"}, u"modemcfg", L"usage: modemcfg [--port NAME] [--lang ru|en] [--log FILE]", 0},
+        {{L"--lang", L"de"}, u"modemcfg", L"modemcfg: --lang takes ru or en, not 'de'", 2},
         {{L"--version"}, u"modemcfg", L"modemcfg " + widenUtf8(versionText()), 0},
         {{L"--log", noLog}, u"Error", L"cannot open traffic log " + noLog, 1},
     };

@@ -1,7 +1,7 @@
 // Drives modemcfg.exe for scripts/screenshot-windows: starts it on a port,
 // connects, reads and copies the modem's report, saves the dialog's window as
 // a 24-bit BMP, and closes the dialog.
-// Usage: modemcfg_screenshot.exe MODEMCFG_EXE PORT OUTPUT.bmp
+// Usage: modemcfg_screenshot.exe MODEMCFG_EXE PORT OUTPUT.bmp [ru|en]
 
 #include <chrono>
 #include <cstdint>
@@ -128,11 +128,14 @@ bool saveWindow(HWND window, const wchar_t* path) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4) {
-        std::fputs("usage: modemcfg_screenshot MODEMCFG_EXE PORT OUTPUT.bmp\n", stderr);
+    if (argc != 4 && argc != 5) {
+        std::fputs("usage: modemcfg_screenshot MODEMCFG_EXE PORT OUTPUT.bmp [ru|en]\n", stderr);
         return 2;
     }
     std::wstring command = L"\"" + std::wstring(argv[1]) + L"\" --port " + argv[2];
+    if (argc == 5) {
+        command += L" --lang " + std::wstring(argv[4]);
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};

@@ -1,0 +1,11 @@
+#include <windows.h>
+
+#include "ui/system_language.h"
+
+namespace modem {
+
+Language systemLanguage() {
+    return languageOfWindowsId(GetUserDefaultUILanguage());
+}
+
+}  // namespace modem
