@@ -34,7 +34,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr unsigned mostUnits = 8;
 
-pid_t spawn(std::vector<std::string> args, int outFd) {
+// `errFd` below 0 leaves standard error as it is.
+pid_t spawn(std::vector<std::string> args, int outFd, int errFd = -1) {
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
@@ -43,6 +44,9 @@ pid_t spawn(std::vector<std::string> args, int outFd) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+    if (errFd >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
+    }
     pid_t pid = -1;
     const int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -102,7 +106,7 @@ Run writeBatch(const std::filesystem::path& links, const std::string& settings, 
     }
     const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     const auto start = Clock::now();
-    const pid_t pid = spawn(args, devNull);
+    const pid_t pid = spawn(args, devNull, devNull);  // the progress and the table too
     ::close(devNull);
     int status = 0;
     rusage usage{};
