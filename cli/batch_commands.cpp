@@ -278,7 +278,9 @@ int runWriteBatch(const WriteOptions& options, Streams io) {
             if (options.records) {
                 record.ended = std::chrono::system_clock::now();
                 record.version = report.version;
-                record.imageSha256 = hexDigest(sha256(image));
+                if (report.uploaded) {
+                    record.imageSha256 = hexDigest(sha256(image));
+                }
                 record.verified = report.verified;
                 record.differences = report.differences;
                 record.profileStored = report.stored;

@@ -203,6 +203,7 @@ WriteReport writeSettingsTo(const Mset& mset, const WriteOptions& options, const
     step(UnitStep::Writing);
     uploadSettings(session.link(), mset);
     session.markSent();
+    report.uploaded = true;
     bool good = session.healthy() && !session.interrupted();
     if (good && !options.noVerify) {
         step(UnitStep::Verifying);

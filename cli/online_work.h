@@ -49,6 +49,7 @@ struct SendOptions {
 struct WriteReport {
     int status = 1;
     std::optional<std::string> version;  // the answer to "+vers\r", when asked and given
+    bool uploaded = false;               // the image went out
     std::optional<bool> verified;        // none: not read back
     std::vector<ShownDifference> differences;
     std::optional<unsigned> stored;  // the profile the modem was told to store

@@ -12,6 +12,7 @@
 #include <future>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "settings/settings_file.h"
@@ -263,6 +264,27 @@ TEST_F(Bench, ReadingEveryModemFoundWritesAFilePerSerialAndOneJsonArray) {
     ASSERT_EQ(answers.size(), 1U);
     EXPECT_EQ(answers[0].at("serial"), serialOf(2));
     EXPECT_FALSE(answers[0].at("answer").get<std::string>().empty());
+
+    // The modems against a file: one differs, one equals it.
+    Mset other = defaultSettings();
+    other.WT = 400;
+    const auto otherFile = m_dir / "other.cfg";
+    ASSERT_TRUE(saveSettingsFile(otherFile, other).ok);
+    for (const auto& [file, status, differences] :
+         std::vector<std::tuple<std::string, int, std::size_t>>{{m_template, 0, 0},
+                                                                {otherFile.string(), 1, 1}}) {
+        std::vector<std::string> a{"diff",      "modem",    file,       "--serial",
+                                   serialOf(0), "--serial", serialOf(2)};
+        a.insert(a.end(), more.begin(), more.end());
+        const CliRun diff = modemctl(a);
+        EXPECT_EQ(diff.status, status) << diff.err;
+        const auto units = nlohmann::json::parse(diff.out);
+        ASSERT_EQ(units.size(), 2U);
+        EXPECT_EQ(units[1].at("serial"), serialOf(2));
+        EXPECT_EQ(units[1].at("differences").size(), differences);
+        EXPECT_THAT(tableRow(diff.err, port(0)),
+                    HasSubstr(differences == 0 ? "  equal  " : "  differs: 1 field  "));
+    }
 }
 
 }  // namespace
