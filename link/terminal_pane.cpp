@@ -57,6 +57,7 @@ int TerminalPane::logLine(std::string_view text) {
 
 void TerminalPane::clearTerminal() {
     std::unique_lock lock(m_mutex);
+    m_dropped += m_text.size();
     m_text.clear();
     m_lineCount = 1;
     m_lastLineStart = 0;
@@ -76,6 +77,26 @@ void TerminalPane::replaceRange(std::size_t start, std::size_t end, std::string_
 std::string TerminalPane::snapshot() const {
     std::lock_guard lock(m_mutex);
     return m_text;
+}
+
+TerminalPane::Drawing TerminalPane::drawing() const {
+    std::lock_guard lock(m_mutex);
+    return {m_text, m_dropped};
+}
+
+void TerminalPane::replaceDrawnRange(std::uint64_t drawnDropped, std::size_t start, std::size_t end,
+                                     std::string_view text) {
+    std::unique_lock lock(m_mutex);
+    // Under the lock: no line can leave between the shift and the edit.
+    const std::uint64_t gone = m_dropped - std::min(drawnDropped, m_dropped);
+    const auto shifted = [gone](std::size_t at) {
+        return at > gone ? at - static_cast<std::size_t>(gone) : std::size_t{0};
+    };
+    start = std::min(shifted(start), m_text.size());
+    end = std::clamp(shifted(end), start, m_text.size());
+    m_text.replace(start, end - start, text);
+    recountLocked();
+    changedLocked(lock);
 }
 
 void TerminalPane::setChangeListener(std::function<void()> listener) {
@@ -135,6 +156,7 @@ void TerminalPane::trimFirstLineLocked() {
     }
     const std::size_t removed = firstBreak + 2;
     m_text.erase(0, removed);
+    m_dropped += removed;
     --m_lineCount;
     m_lastLineStart -= removed;
 }

@@ -46,6 +46,22 @@ public:
     // The whole text as it stands (single-byte characters, lines end in CR LF).
     [[nodiscard]] std::string snapshot() const;
 
+    // The text together with how many characters have left its front so far
+    // (first lines trimmed, clears), taken at one moment.
+    struct Drawing {
+        std::string text;
+        std::uint64_t dropped = 0;
+    };
+    [[nodiscard]] Drawing drawing() const;
+
+    // An operator's edit of a drawing: [start, end) of the text the drawing
+    // showed become `text`. Lines that left the front since the drawing was
+    // taken move the positions back, so the edit lands beside the characters
+    // the operator saw; an edit of characters that have all gone lands at the
+    // front. Positions past the end are clamped.
+    void replaceDrawnRange(std::uint64_t drawnDropped, std::size_t start, std::size_t end,
+                           std::string_view text);
+
     // Increases with every change; a display compares it with the value it drew.
     [[nodiscard]] std::uint64_t changeCount() const {
         return m_changeCount.load(std::memory_order_acquire);
@@ -76,6 +92,7 @@ private:
     std::string m_text;
     std::size_t m_lineCount = 1;      // CR LF pairs + 1
     std::size_t m_lastLineStart = 0;  // offset of the last line's first character
+    std::uint64_t m_dropped = 0;      // characters that have left the front, ever
     std::atomic<std::uint64_t> m_changeCount{0};
     std::function<void()> m_listener;
     std::function<void(std::string_view)> m_statusListener;

@@ -99,7 +99,9 @@ constexpr ControlTemplate helpLabel() {
                           "(Hi) - максимальный\r\n"
                           "(Lo) - пониженный\r",
                   .alignment = TextAlignment::Left},
-                 4, 64, 100, 88);
+                 // 100 units wide, Arial 8 pt breaks the text into 12 lines of
+                 // which 11 fit; 104 (the frame's width less 4 a side) gives 11.
+                 4, 64, 104, 88);
 }
 
 constexpr std::string_view pathTemplate = "01-02-03-04-05-06-07-08";
@@ -164,7 +166,9 @@ constexpr std::array controls{
     list(ids::gchList, 22, 296, 62, 48),
     label(4085, "Канал", 8, 286, 86, 8),
     button(ids::mfChannelButton, "Канал ГМВ", 406, 266, 42, 14),
-    list(ids::mfTestChannelList, 454, 266, 42, 50),
+    // As wide as 4006, which holds the same items: at 42 units "1-2.130 MHz"
+    // showed as "1-2.13".
+    list(ids::mfTestChannelList, 454, 266, 62, 50),
     label(4068, "Проверка МВ", 280, 254, 94, 8),
     label(4086, "Проверка ГМВ", 404, 254, 94, 8),
     numberField(ids::mfToneField, "1000", 4, 454, 302, 42, 12),

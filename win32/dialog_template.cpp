@@ -98,8 +98,17 @@ std::uint32_t controlStyle(const ControlTemplate& ctl) {
         case ControlKind::MultiLineField:
             // Without automatic vertical scrolling an edit refuses every
             // keystroke and paste once its text is taller than the field, and
-            // the channel table is taller from the start.
-            style |= WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL;
+            // the channel table is taller from the start. Without automatic
+            // horizontal scrolling it wraps a line wider than the field, and
+            // a channel line or a pane line must stay one line on the screen.
+            // The fields have no room for scroll bars: the wheel and the caret
+            // scroll them.
+            style |= WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL;
+            // Enter breaks a line in the channel table, as in any editor; in
+            // the pane it does nothing, as everywhere else in the dialog.
+            if (ctl.id == ids::channelTable) {
+                style |= ES_WANTRETURN;
+            }
             break;
         case ControlKind::List:
             style |= WS_BORDER | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_SORT;

@@ -3,26 +3,19 @@
 #include <commctrl.h>
 
 #include <string>
+#include <utility>
 
 #include "ui/control_table.h"
 #include "ui/form_init.h"
 #include "ui/link_caption.h"
 #include "win32/com_apartment.h"
 #include "win32/dialog_template.h"
+#include "win32/number_field.h"
 #include "win32/wide_text.h"
 
 namespace modem {
 
 namespace {
-
-HFONT makeFixedPitchFont() {
-    const FontTemplate font = fixedPitchFont();
-    const std::u16string face = utf8ToWide(font.face);
-    const std::wstring wideFace(face.begin(), face.end());
-    return CreateFontW(font.height, 0, 0, 0, font.weight, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DRAFT_QUALITY,
-                       FF_MODERN | DEFAULT_PITCH, wideFace.c_str());
-}
 
 bool isFrame(ControlKind kind) {
     return kind == ControlKind::GroupBox || kind == ControlKind::CentredGroupBox;
@@ -45,48 +38,23 @@ bool isDroppedList(HWND window) {
 
 // Enter and Escape do nothing in the dialog. Left to the dialog manager, Enter
 // would press the focused button and Escape in a multi-line field would close
-// the dialog. Ctrl+Enter still breaks a line in a multi-line field, and an open
-// drop-down list still takes both keys to close.
+// the dialog. Enter still breaks a line in a multi-line field that takes it
+// (ES_WANTRETURN: the channel table), Ctrl+Enter in any multi-line field, and
+// an open drop-down list still takes both keys to close.
 LRESULT CALLBACK filterDialogKeys(int code, WPARAM wParam, LPARAM lParam) {
     const auto* msg = reinterpret_cast<const MSG*>(lParam);
     if (code == MSGF_DIALOGBOX && msg != nullptr && filteredDialog != nullptr &&
         (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP || msg->message == WM_CHAR) &&
         (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE) &&
         (msg->hwnd == filteredDialog || IsChild(filteredDialog, msg->hwnd))) {
-        const bool ctrlEnter = msg->wParam == VK_RETURN && (GetKeyState(VK_CONTROL) & 0x8000) != 0;
-        if (!(ctrlEnter && isMultiLineEdit(msg->hwnd)) && !isDroppedList(msg->hwnd)) {
+        const bool breaksLine = msg->wParam == VK_RETURN && isMultiLineEdit(msg->hwnd) &&
+                                ((GetKeyState(VK_CONTROL) & 0x8000) != 0 ||
+                                 (GetWindowLongW(msg->hwnd, GWL_STYLE) & ES_WANTRETURN) != 0);
+        if (!breaksLine && !isDroppedList(msg->hwnd)) {
             return 1;
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-bool clipboardHoldsOnlyDigits(HWND owner) {
-    if (!OpenClipboard(owner)) {
-        return false;
-    }
-    bool digits = false;
-    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
-            digits = true;
-            for (const wchar_t* c = text; *c != L'\0'; ++c) {
-                digits = digits && *c >= L'0' && *c <= L'9';
-            }
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return digits;
-}
-
-// A number field refuses typed non-digits by its style, but not pasted ones:
-// a paste with anything but digits is refused whole.
-LRESULT CALLBACK refuseNonDigitPaste(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                     UINT_PTR /*id*/, DWORD_PTR /*data*/) {
-    if (message == WM_PASTE && !clipboardHoldsOnlyDigits(window)) {
-        return 0;
-    }
-    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 struct HookDeleter {
@@ -197,7 +165,7 @@ void MainDialog::initialise(HWND dialog) {
     keepFramesUnderTheirControls();
     for (const ControlTemplate& ctl : dialogControls()) {
         if (ctl.digitsOnly) {
-            SetWindowSubclass(GetDlgItem(dialog, ctl.id), refuseNonDigitPaste, 1, 0);
+            refuseNonDigitPastes(GetDlgItem(dialog, ctl.id));
         }
     }
     m_paneView = std::make_unique<PaneView>(dialog, GetDlgItem(dialog, ids::terminalPane), m_pane,
@@ -230,12 +198,19 @@ void MainDialog::setLimitsAndFonts() {
             SendDlgItemMessageW(m_dialog, ctl.id, EM_LIMITTEXT, ctl.textLimit, 0);
         }
     }
-    m_paneFont.reset(makeFixedPitchFont());
-    m_channelTableFont.reset(makeFixedPitchFont());
-    SendDlgItemMessageW(m_dialog, ids::terminalPane, WM_SETFONT,
-                        reinterpret_cast<WPARAM>(m_paneFont.get()), 0);
-    SendDlgItemMessageW(m_dialog, ids::channelTable, WM_SETFONT,
-                        reinterpret_cast<WPARAM>(m_channelTableFont.get()), 0);
+    // The dialog manager laid the dialog out at the system's DPI; the two
+    // fixed-pitch fonts, given in pixels, follow it here.
+    const int dpi = windowDpi(m_dialog);
+    m_paneFont = makeFixedPitchFont(dpi);
+    m_channelTableFont = makeFixedPitchFont(dpi);
+    for (const auto& [id, font] : {std::pair{ids::terminalPane, m_paneFont.get()},
+                                   std::pair{ids::channelTable, m_channelTableFont.get()}}) {
+        SendDlgItemMessageW(m_dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+        // The font brings margins of its own (four pixels a side for Courier
+        // New at 96 DPI), which would take the room a channel line needs; the
+        // field's inner pixel is gap enough. Set after the font for that reason.
+        SendDlgItemMessageW(m_dialog, id, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
+    }
 }
 
 // A frame listed after the controls it surrounds lies above them and would take

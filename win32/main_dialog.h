@@ -15,6 +15,7 @@
 #include "settings/mset.h"
 #include "ui/button_actions.h"
 #include "win32/accessible_names.h"
+#include "win32/fixed_pitch_font.h"
 #include "win32/pane_view.h"
 #include "win32/win32_form.h"
 #include "win32/win32_platform.h"
@@ -64,11 +65,8 @@ private:
     HWND m_dialog = nullptr;
     std::function<void(HWND)> m_onInitialised;
     // Each fixed-pitch field has a font of its own, kept for the whole run.
-    struct FontDeleter {
-        void operator()(HFONT font) const { DeleteObject(font); }
-    };
-    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> m_channelTableFont;
-    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> m_paneFont;
+    UniqueFont m_channelTableFont;
+    UniqueFont m_paneFont;
     std::unique_ptr<PaneView> m_paneView;
     AccessibleNames m_names;
     std::unique_ptr<Link> m_link;  // after everything it uses, so it goes first

@@ -39,8 +39,13 @@ void PaneView::frameDue() {
 void PaneView::refresh() {
     // Re-arm before reading, so that a change after the snapshot notifies again.
     m_pane.takeNotification();
-    std::string text = m_pane.snapshot();
-    if (text == m_shown && m_drawCount > 0) {
+    TerminalPane::Drawing now = m_pane.drawing();
+    // Lines that left the front since the last drawing: the caret moves back
+    // with the text it stood in.
+    const std::uint64_t gone = now.dropped - std::min(now.dropped, m_shownDropped);
+    m_shownDropped = now.dropped;
+    std::string text = std::move(now.text);
+    if (text == m_shown && gone == 0 && m_drawCount > 0) {
         return;
     }
     const bool editing = GetFocus() == m_edit;
@@ -48,6 +53,11 @@ void PaneView::refresh() {
     DWORD selEnd = 0;
     SendMessageW(m_edit, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart),
                  reinterpret_cast<LPARAM>(&selEnd));
+    const auto back = [gone](DWORD at) {
+        return at > gone ? static_cast<DWORD>(at - gone) : DWORD{0};
+    };
+    selStart = back(selStart);
+    selEnd = back(selEnd);
 
     // One repaint for the whole change: the text, the caret and the scrolling.
     SendMessageW(m_edit, WM_SETREDRAW, FALSE, 0);
@@ -88,7 +98,8 @@ void PaneView::editChanged() {
     }
     const std::size_t stop = m_shown.size() - tail;
     const std::string inserted = now.substr(start, now.size() - tail - start);
-    m_pane.replaceRange(start, stop, inserted);
+    // The positions are the drawing's; the model may have dropped lines since.
+    m_pane.replaceDrawnRange(m_shownDropped, start, stop, inserted);
     m_shown = now;
 }
 

@@ -9,6 +9,7 @@
 
 #include "win32/windows_api.h"
 
+#include <cstdint>
 #include <string>
 
 namespace modem {
@@ -46,6 +47,9 @@ private:
     bool m_drawing = false;
     int m_drawCount = 0;
     std::string m_shown;  // the model's text as last drawn (or as edited since)
+    // What had left the model's front when m_shown was drawn: the edit's
+    // positions are the drawing's, and the model may have dropped lines since.
+    std::uint64_t m_shownDropped = 0;
 };
 
 }  // namespace modem

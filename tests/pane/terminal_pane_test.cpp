@@ -182,6 +182,45 @@ TEST(TerminalPane, OperatorMadeLongLinesAndExtraLinesAreLeftAlone) {
     EXPECT_EQ(text.substr(0, 7), "typed\r\n");
 }
 
+// An operator's edit is made on a drawing of the pane; lines may have left the
+// front before the edit reaches the pane. The edit must land beside the same
+// characters the operator saw.
+struct DrawnEditCase {
+    const char* name;
+    std::string since;  // received after the drawing ("" none, "\x0c" clears)
+    std::size_t start;  // in the drawing
+    std::size_t end;
+    std::string typed;
+    std::string expectedFront;  // the pane's first 12 characters afterwards
+};
+
+TEST(TerminalPane, AnEditOfADrawingLandsWhereItWasMadeAfterLinesLeftTheFront) {
+    // 24 lines of 6 characters: "L100\r\n" ... "L122\r\n" and an empty last line.
+    const std::vector<DrawnEditCase> cases = {
+        {"nothing since", "", 6, 6, "x", "L100\r\nxL101\r"},
+        {"one line left", "\r", 12, 12, "x", "L101\r\nxL102\r"},
+        {"two lines left, a replacement", "\r\r", 18, 22, "M", "L102\r\nM\r\nL10"},
+        {"a deletion across the new front", "\r", 4, 8, "", "01\r\nL102\r\nL1"},
+        {"inside the line that left", "\r", 2, 3, "y", "yL101\r\nL102\r"},
+        {"cleared since", "\x0c", 30, 30, "z", "zab"},
+    };
+    for (const DrawnEditCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalPane pane;
+        feed(pane, numberedLines(0, 23));
+        const TerminalPane::Drawing drawn = pane.drawing();
+        ASSERT_EQ(drawn.text.substr(0, 12), "L100\r\nL101\r\n");
+        if (c.since == "\x0c") {
+            pane.clearTerminal();
+            feed(pane, "ab");
+        } else {
+            feed(pane, c.since);
+        }
+        pane.replaceDrawnRange(drawn.dropped, c.start, c.end, c.typed);
+        EXPECT_EQ(pane.snapshot().substr(0, 12), c.expectedFront);
+    }
+}
+
 // Random streams with edits and clears, compared against the obvious model: the
 // pane's incremental line count and last-line start must never drift.
 TEST(TerminalPane, MatchesTheReferenceModelOverRandomStreamsAndEdits) {

@@ -54,7 +54,7 @@ TEST(ControlTable, SpotChecksPlacesTextsAndKinds) {
         {4067, ControlKind::CentredGroupBox, "Настройки ЗУЛК", 12, 192, 78, 62},
         {4115, ControlKind::GroupBox, "Пример настройки канала УКВ", 0, 52, 112, 104},
         {4107, ControlKind::NumberField, "1000", 48, 338, 36, 10},
-        {4072, ControlKind::LeftLabel, nullptr, 4, 64, 100, 88},
+        {4072, ControlKind::LeftLabel, nullptr, 4, 64, 104, 88},
     };
     for (const auto& e : cases) {
         const ControlTemplate* c = findControl(e.id);

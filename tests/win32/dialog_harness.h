@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <memory>
@@ -24,7 +25,9 @@ public:
 
 class RunningDialog {
 public:
-    RunningDialog();
+    // Without a port every connect finds no modem; with one (a COM port's
+    // name) it opens that port.
+    explicit RunningDialog(const std::string& port = {});
     ~RunningDialog();
     RunningDialog(const RunningDialog&) = delete;
     RunningDialog& operator=(const RunningDialog&) = delete;
@@ -33,6 +36,9 @@ public:
     [[nodiscard]] HWND control(int id) const { return GetDlgItem(m_window, id); }
     [[nodiscard]] MainDialog& dialog() { return *m_dialog; }
     [[nodiscard]] DWORD threadId() const { return m_threadId; }
+    // Runs `task` on the dialog's thread between two of its messages and
+    // waits until it has run.
+    void runOnDialogThread(std::function<void()> task);
     // The control with the keyboard focus on the dialog's thread.
     [[nodiscard]] HWND focus() const;
     // Ends the dialog as its close box does, after cancelling any chooser or
@@ -57,11 +63,24 @@ private:
 // Real input, as a keyboard and a mouse would give it.
 void pressKey(WORD vk, bool ctrl = false, bool shift = false);
 void typeText(std::u16string_view text);
-void mouseButton(bool down);
+void mouseButton(bool down, POINT at);   // screen coordinates
+void mouseWheel(int notches, POINT at);  // positive: away from the operator, up
 
 [[nodiscard]] std::u16string textOf(HWND window);
+// The text of a message box: its static control, 0xFFFF.
+[[nodiscard]] std::u16string messageOf(HWND box);
+// What a modem received, in order: the bytes of a traffic log's '>' entries.
+[[nodiscard]] std::string receivedBytes(const std::filesystem::path& logPath);
 // A visible top-level window of `thread` titled `title`; null when there is none.
 [[nodiscard]] HWND windowOfThread(DWORD thread, std::u16string_view title);
 [[nodiscard]] POINT centreOf(HWND window);  // screen coordinates
+
+// Waits for the file chooser titled `title` on `thread`, checks its filter,
+// names `path` in it and confirms.
+void chooseFile(DWORD thread, std::u16string_view title, const std::wstring& path);
+
+// Pulls the simulated modem's cable with the command MODEM_SIM_UNPLUG names;
+// false when there is none or it could not start.
+[[nodiscard]] bool unplugSimulator();
 
 }  // namespace modem::test

@@ -15,9 +15,17 @@
 #include <vector>
 
 #include "link/terminal_pane.h"
+#include "protocol/report_parser.h"
+#include "settings/settings_file.h"
+#include "sim/modem_simulator.h"
 #include "tests/win32/dialog_harness.h"
+#include "ui/action_texts.h"
 #include "ui/control_table.h"
+#include "ui/form_init.h"
+#include "ui/form_model.h"
+#include "ui/transfers.h"
 #include "win32/dialog_template.h"
+#include "win32/fixed_pitch_font.h"
 #include "win32/wide_text.h"
 
 namespace modem::test {
@@ -60,6 +68,22 @@ LOGFONTW fontOf(HWND window) {
     const auto handle = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
     GetObjectW(handle, sizeof(font), &font);
     return font;
+}
+
+// The last line of a multi-line field lies wholly within its text area.
+bool lastLineInView(HWND edit) {
+    const HDC dc = GetDC(edit);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(edit, dc);
+    RECT area{};
+    SendMessageW(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+    const auto first = SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0);
+    return first + (area.bottom - area.top) / tm.tmHeight >=
+           SendMessageW(edit, EM_GETLINECOUNT, 0, 0);
 }
 
 bool isStatic(ControlKind kind) {
@@ -143,8 +167,11 @@ TEST_F(DialogTest, EveryControlHasItsClassStylePlaceAndText) {
         }
         EXPECT_EQ(style & WS_TABSTOP, wanted & WS_TABSTOP);
 
-        RECT want{ctl.x, ctl.y, ctl.x + ctl.width, ctl.y + ctl.height};
+        // The dialog manager converts the place and the size each on its own.
+        RECT want{ctl.x, ctl.y, ctl.width, ctl.height};
         MapDialogRect(d.window(), &want);
+        want.right += want.left;
+        want.bottom += want.top;
         const RECT got = placeInDialog(d.window(), c);
         EXPECT_EQ(got.left, want.left);
         EXPECT_EQ(got.top, want.top);
@@ -208,7 +235,7 @@ TEST_F(DialogTest, LimitsFontsFirstTextsAndFocus) {
     for (const int id : {ids::terminalPane, ids::channelTable}) {
         const LOGFONTW font = fontOf(d.control(id));
         EXPECT_STREQ(font.lfFaceName, L"Courier New");
-        EXPECT_EQ(font.lfHeight, 14);
+        EXPECT_EQ(font.lfHeight, fixedPitchFontHeight(windowDpi(d.window())));
         EXPECT_EQ(font.lfWeight, FW_NORMAL);
         EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
         EXPECT_EQ(font.lfQuality, DRAFT_QUALITY);
@@ -237,10 +264,10 @@ TEST_F(DialogTest, TabVisitsTheTabStopsInTemplateOrder) {
 TEST_F(DialogTest, EnterAndEscapeDoNothingWherEverTheFocusIs) {
     d.dialog().pane().logLine("kept");
     const std::string pane = d.dialog().pane().snapshot();
-    // A button ("Считать" would clear the pane), a single- and both multi-line
-    // fields, a list.
-    for (const int id : {ids::readSettingsButton, ids::vhfToneField, ids::channelTable,
-                         ids::terminalPane, ids::vp1List}) {
+    // A button ("Считать" would clear the pane), a single-line field, the pane,
+    // a list.
+    for (const int id :
+         {ids::readSettingsButton, ids::vhfToneField, ids::terminalPane, ids::vp1List}) {
         SCOPED_TRACE(id);
         focusOn(id);
         const std::u16string before = textOf(d.control(id));
@@ -257,13 +284,19 @@ TEST_F(DialogTest, EnterAndEscapeDoNothingWherEverTheFocusIs) {
     EXPECT_TRUE(IsWindow(d.window()));
 }
 
-TEST_F(DialogTest, CtrlEnterBreaksALineInTheChannelTable) {
+TEST_F(DialogTest, EnterBreaksALineInTheChannelTableAndEscapeDoesNothing) {
+    const HWND table = d.control(ids::channelTable);
     focusOn(ids::channelTable);
-    SendMessageW(d.control(ids::channelTable), EM_SETSEL, 0, 0);
-    const std::size_t before = textOf(d.control(ids::channelTable)).size();
-    pressKey(VK_RETURN, true);
-    EXPECT_TRUE(waitFor([&] { return textOf(d.control(ids::channelTable)).size() == before + 2; }));
-    EXPECT_EQ(textOf(d.control(ids::channelTable)).substr(0, 2), u"\r\n");
+    for (const bool ctrl : {false, true}) {
+        const std::u16string before = textOf(table);
+        const DWORD at = 30 + 5;  // inside the second line, after "02-r1"
+        SendMessageW(table, EM_SETSEL, at, at);
+        pressKey(VK_ESCAPE);
+        pressKey(VK_RETURN, ctrl);
+        const std::u16string expected = before.substr(0, at) + u"\r\n" + before.substr(at);
+        EXPECT_TRUE(waitFor([&] { return textOf(table) == expected; })) << "ctrl " << ctrl;
+    }
+    EXPECT_TRUE(IsWindowVisible(d.window()));
 }
 
 struct PasteCase {
@@ -277,6 +310,12 @@ TEST_F(DialogTest, APasteIsCutAtTheFieldsLimit) {
          {PasteCase{ids::htField, u"98765", u"987"},
           {ids::repField, u"42", u"4"},
           {ids::vhfToneField, u"123456", u"1234"},
+          // Refused whole, whichever character is not a digit.
+          {ids::wtField, u"1a2", u"300"},
+          {ids::wtField, u"a12", u"300"},
+          {ids::wtField, u"12a", u"300"},
+          {ids::mfToneField, u"1 2", u"1000"},
+          {ids::mfToneField, u"\uFF11\uFF12", u"1000"},  // full-width digits
           {ids::oddPathField, u"01-02-03-04-05-06-07-08-09-10", u"01-02-03-04-05-06-07-08"}}) {
         SCOPED_TRACE(c.id);
         ASSERT_TRUE(OpenClipboard(nullptr));
@@ -323,20 +362,26 @@ TEST_F(DialogTest, AClickAtEveryControlsCentreReachesIt) {
         ScreenToClient(d.window(), &inDialog);
         EXPECT_EQ(ChildWindowFromPointEx(d.window(), inDialog, CWP_SKIPINVISIBLE), c);
 
-        SetCursorPos(centre.x, centre.y);
         if (ctl.kind == ControlKind::List) {
             // A click opens the list; Escape, which an open list still takes,
             // closes it again.
-            mouseButton(true);
-            mouseButton(false);
+            mouseButton(true, centre);
+            mouseButton(false, centre);
             EXPECT_TRUE(waitFor(
                 [&] { return d.focus() == c && SendMessageW(c, CB_GETDROPPEDSTATE, 0, 0) != 0; }));
+            // Dropped, the list shows every item at once.
+            COMBOBOXINFO info{};
+            info.cbSize = sizeof(info);
+            GetComboBoxInfo(c, &info);
+            RECT shown{};
+            GetClientRect(info.hwndList, &shown);
+            EXPECT_GE(shown.bottom,
+                      SendMessageW(c, CB_GETCOUNT, 0, 0) * SendMessageW(c, CB_GETITEMHEIGHT, 0, 0));
             pressKey(VK_ESCAPE);
             EXPECT_TRUE(waitFor([&] { return SendMessageW(c, CB_GETDROPPEDSTATE, 0, 0) == 0; }));
         } else {
-            mouseButton(true);
-            SetCursorPos(away.x, away.y);
-            mouseButton(false);
+            mouseButton(true, centre);
+            mouseButton(false, away);
             EXPECT_TRUE(waitFor([&] { return d.focus() == c; }));
         }
     }
@@ -364,12 +409,27 @@ TEST_F(DialogTest, PaneShowsABurstInFewDrawingsWithTheNewestLineInView) {
     EXPECT_LT(draws, appends / 20) << "drawn per byte, not per burst";
     EXPECT_EQ(textOf(view).back(), u'\uFFFD');  // 0x98 shown, not lost
 
-    const auto total = SendMessageW(view, EM_GETLINECOUNT, 0, 0);
-    const auto first = SendMessageW(view, EM_GETFIRSTVISIBLELINE, 0, 0);
-    RECT area{};
-    SendMessageW(view, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
-    const int visible = (area.bottom - area.top) / 14;
-    EXPECT_GE(first + visible, total) << "the newest line is out of view";
+    EXPECT_TRUE(lastLineInView(view)) << "the newest line is out of view";
+}
+
+TEST_F(DialogTest, ChannelTableAndPaneScrollToEveryLine) {
+    std::string lines;
+    for (int i = 0; i < 24; ++i) {
+        lines += "line " + std::to_string(i) + (i < 23 ? "\r\n" : "");
+    }
+    d.dialog().pane().replaceRange(0, 0, lines);
+    ASSERT_TRUE(waitFor([&] { return textOf(d.control(ids::terminalPane)).size() > 200; }));
+    // Neither shows all its lines at once; the wheel brings each end into view.
+    for (const int id : {ids::channelTable, ids::terminalPane}) {
+        SCOPED_TRACE(id);
+        const HWND c = d.control(id);
+        focusOn(id);
+        mouseWheel(30, centreOf(c));
+        EXPECT_TRUE(waitFor([&] { return SendMessageW(c, EM_GETFIRSTVISIBLELINE, 0, 0) == 0; }));
+        EXPECT_FALSE(lastLineInView(c)) << "every line in view: nothing to scroll";
+        mouseWheel(-30, centreOf(c));
+        EXPECT_TRUE(waitFor([&] { return lastLineInView(c); }));
+    }
 }
 
 TEST_F(DialogTest, WhatTheOperatorTypesInThePaneReachesThePane) {
@@ -380,36 +440,47 @@ TEST_F(DialogTest, WhatTheOperatorTypesInThePaneReachesThePane) {
     EXPECT_TRUE(waitFor([&] { return d.dialog().pane().snapshot() == "ab\xC6"; }));
 }
 
-// The file name box of the chooser: the edit of cmb13 (an extended or plain
-// combo box, or an edit itself), else edt1.
-HWND fileNameBox(HWND chooser) {
-    if (const HWND box = GetDlgItem(chooser, 0x47C)) {
-        const std::wstring kind = className(box);
-        if (kind == L"comboboxex32") {
-            return reinterpret_cast<HWND>(SendMessageW(box, CBEM_GETEDITCONTROL, 0, 0));
+TEST_F(DialogTest, PaneKeepsWhatTheEditShowsWhenLettersRepeatAndLinesLeave) {
+    TerminalPane& pane = d.dialog().pane();
+    const HWND view = d.control(ids::terminalPane);
+    const auto matches = [&] { return wideToBytes(textOf(view)) == pane.snapshot(); };
+    focusOn(ids::terminalPane);
+    // Two equal letters typed, then the second or the first deleted.
+    for (const std::vector<WORD>& keys : {std::vector<WORD>{VK_BACK}, {VK_LEFT, VK_BACK}}) {
+        pane.clearTerminal();
+        ASSERT_TRUE(waitFor([&] { return textOf(view).empty(); }));
+        typeText(u"aa");
+        EXPECT_TRUE(waitFor([&] { return pane.snapshot() == "aa" && matches(); }))
+            << pane.snapshot();
+        for (const WORD key : keys) {
+            pressKey(key);
         }
-        if (kind == L"edit") {
-            return box;
-        }
-        return FindWindowExW(box, nullptr, L"Edit", nullptr);
+        EXPECT_TRUE(waitFor([&] { return pane.snapshot() == "a" && matches(); }))
+            << pane.snapshot();
     }
-    return GetDlgItem(chooser, 0x480);
-}
 
-// Waits for the chooser titled `title`, checks its filter, names `path` in it
-// and confirms.
-void chooseFile(RunningDialog& d, std::u16string_view title, const std::wstring& path) {
-    HWND chooser = nullptr;
-    ASSERT_TRUE(
-        waitFor([&] { return (chooser = windowOfThread(d.threadId(), title)) != nullptr; }));
-    wchar_t filter[64] = {};
-    SendDlgItemMessageW(chooser, 0x470, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(filter));
-    EXPECT_STREQ(filter, L"Modem cfg Files (*.cfg)");
-    const HWND name = fileNameBox(chooser);
-    ASSERT_NE(name, nullptr);
-    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    PostMessageW(chooser, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(waitFor([&] { return !IsWindow(chooser); }));
+    // Typed while a received line break drops the first line, before the pane
+    // is drawn again: the letters land where the caret stood, before "L5".
+    std::string lines;
+    for (int i = 0; i < 24; ++i) {
+        lines += "L" + std::to_string(i) + (i < 23 ? "\r\n" : "");
+    }
+    pane.clearTerminal();
+    pane.replaceRange(0, 0, lines);
+    ASSERT_TRUE(waitFor(matches));
+    const auto at = static_cast<DWORD>(lines.find("L5"));
+    SendMessageW(view, EM_SETSEL, at, at);
+    d.runOnDialogThread([&] {
+        pane.appendChar('\r');
+        typeText(u"x");  // handled before the drawing the line break asked for
+    });
+    EXPECT_TRUE(waitFor([&] { return pane.snapshot().find("L4\r\nxL5\r\n") != std::string::npos; }))
+        << pane.snapshot();
+    ASSERT_TRUE(waitFor(matches));
+    typeText(u"y");
+    EXPECT_TRUE(waitFor([&] { return pane.snapshot().find("xyL5\r\n") != std::string::npos; }))
+        << pane.snapshot();
+    EXPECT_EQ(pane.snapshot().substr(0, 4), "L1\r\n");
 }
 
 TEST_F(DialogTest, SavedAndLoadedThroughTheChoosersUnderACyrillicName) {
@@ -423,13 +494,13 @@ TEST_F(DialogTest, SavedAndLoadedThroughTheChoosersUnderACyrillicName) {
 
     SendMessageW(d.control(ids::htField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"321"));
     PostMessageW(d.control(ids::saveFileButton), BM_CLICK, 0, 0);
-    ASSERT_NO_FATAL_FAILURE(chooseFile(d, u"Save", typed.wstring()));
+    ASSERT_NO_FATAL_FAILURE(chooseFile(d.threadId(), u"Save", typed.wstring()));
     ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(saved); })) << "no .cfg appended";
     EXPECT_TRUE(waitFor([&] { return std::filesystem::file_size(saved) == 1024; }));
 
     SendMessageW(d.control(ids::htField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"5"));
     PostMessageW(d.control(ids::openFileButton), BM_CLICK, 0, 0);
-    ASSERT_NO_FATAL_FAILURE(chooseFile(d, u"Load", saved.wstring()));
+    ASSERT_NO_FATAL_FAILURE(chooseFile(d.threadId(), u"Load", saved.wstring()));
     EXPECT_TRUE(waitFor([&] { return textOf(d.control(ids::htField)) == u"321"; }));
     std::filesystem::remove_all(folder);
 }
@@ -444,7 +515,7 @@ TEST_F(DialogTest, AFailedLoadIsReportedWithoutOwnerAndNeitherItNorACancelTouche
 
     SendMessageW(d.control(ids::htField), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"5"));
     PostMessageW(d.control(ids::openFileButton), BM_CLICK, 0, 0);
-    ASSERT_NO_FATAL_FAILURE(chooseFile(d, u"Load", shortFile.wstring()));
+    ASSERT_NO_FATAL_FAILURE(chooseFile(d.threadId(), u"Load", shortFile.wstring()));
     HWND box = nullptr;
     ASSERT_TRUE(waitFor([&] { return (box = windowOfThread(d.threadId(), u"Error")) != nullptr; }));
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);  // no owner: the dialog stays usable
@@ -481,6 +552,61 @@ TEST_F(DialogTest, AFailedLoadIsReportedWithoutOwnerAndNeitherItNorACancelTouche
     ASSERT_TRUE(actionEnded(2));
     EXPECT_EQ(textOf(d.control(ids::htField)), u"5");
     EXPECT_EQ(windowOfThread(d.threadId(), u"Error"), nullptr);
+}
+
+// Numbers wider than their fields, set by the program from a file and from a
+// report: the dialog shows every field as the form model does, cut at the limit.
+TEST_F(DialogTest, NumbersSetByTheProgramAreCutAsTheFormModelCutsThem) {
+    FormModel model;
+    Mset modelSettings;
+    initialiseForm(model, modelSettings);
+    const auto fieldsMatch = [&] {
+        for (const ControlTemplate& ctl : dialogControls()) {
+            const bool field = ctl.kind == ControlKind::NumberField ||
+                               ctl.kind == ControlKind::TextField || ctl.id == ids::channelTable;
+            if (field && wideToBytes(textOf(d.control(ctl.id))) != model.text(ctl.id)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    Mset wide = defaultSettings();
+    wide.HT = 65535;
+    wide.GRSSI = 1234;
+    wide.WT = 9999;
+    wide.REP = 255;
+    wide.IDTX1 = 0xFFFFFFFF;
+
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::filesystem::path file =
+        std::filesystem::path(temp) / (L"wide-" + std::to_wstring(GetCurrentProcessId()) + L".cfg");
+    ASSERT_TRUE(saveSettingsFile(file, wide).ok);
+    PostMessageW(d.control(ids::openFileButton), BM_CLICK, 0, 0);
+    ASSERT_NO_FATAL_FAILURE(chooseFile(d.threadId(), u"Load", file.wstring()));
+    // The values are out of their ranges: the program asks, and Yes loads them.
+    HWND box = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        return (box = windowOfThread(d.threadId(), utf8ToWide(actionTexts::checkCaption))) !=
+               nullptr;
+    }));
+    PostMessageW(box, WM_COMMAND, IDYES, 0);
+    settingsToForm(wide, model);
+    ASSERT_EQ(model.text(ids::htField), "655");
+    EXPECT_TRUE(waitFor(fieldsMatch));
+    std::filesystem::remove(file);
+
+    wide.WT = 4321;
+    const std::string report = settingsReport(wide);
+    d.dialog().pane().clearTerminal();
+    d.dialog().pane().appendBytes(
+        {reinterpret_cast<const std::uint8_t*>(report.data()), report.size()});
+    Mset reported = modelSettings;
+    ASSERT_TRUE(parseReport(d.dialog().pane().snapshot(), reported));
+    settingsToForm(reported, model);
+    ASSERT_EQ(model.text(ids::wtField), "432");
+    PostMessageW(d.control(ids::copyReportButton), BM_CLICK, 0, 0);
+    EXPECT_TRUE(waitFor(fieldsMatch));
 }
 
 TEST(DialogClose, TheCloseBoxEndsTheDialogWithExitCodeZero) {

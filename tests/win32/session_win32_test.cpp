@@ -14,15 +14,19 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "settings/mset.h"
 #include "tests/support/temp_dir.h"
 #include "tests/win32/dialog_harness.h"
-#include "traffic/traffic_format.h"
+#include "ui/action_texts.h"
 #include "ui/control_table.h"
 #include "win32/wide_text.h"
+#include "win32/win32_platform.h"
 
 namespace modem::test {
 namespace {
@@ -53,19 +57,6 @@ BOOL CALLBACK findDialog(HWND window, LPARAM param) {
         return FALSE;
     }
     return TRUE;
-}
-
-// What the modem received, in order: the bytes of a traffic log's '>' entries.
-std::string receivedBytes(const std::filesystem::path& logPath) {
-    std::ifstream in(logPath, std::ios::binary);
-    std::string out;
-    for (std::string line; std::getline(in, line);) {
-        const auto entry = parseTrafficEntry(line);
-        if (entry && entry->direction == TrafficDirection::ToModem) {
-            out.append(entry->bytes.begin(), entry->bytes.end());
-        }
-    }
-    return out;
 }
 
 class Session : public ::testing::Test {
@@ -161,6 +152,58 @@ protected:
         return pane.substr(at, end - at);
     }
 
+    // As a click that may open a message box: the test goes on at once.
+    void click(int id) { PostMessageW(control(id), BM_CLICK, 0, 0); }
+
+    DWORD dialogThread() const { return GetWindowThreadProcessId(m_dialog, nullptr); }
+
+    // The message box titled `caption` (UTF-8) the program shows.
+    HWND messageBox(std::string_view caption) const {
+        HWND box = nullptr;
+        (void)waitFor(
+            [&] { return (box = windowOfThread(dialogThread(), utf8ToWide(caption))) != nullptr; },
+            std::chrono::seconds(20));
+        return box;
+    }
+
+    // Answers `box` and waits until the action that opened it has ended: a
+    // message sent after the box has gone is handled once the action returns.
+    void answer(HWND box, int button) {
+        PostMessageW(box, WM_COMMAND, button, 0);
+        ASSERT_TRUE(waitFor([&] { return !IsWindow(box); }));
+        DWORD_PTR result = 0;
+        ASSERT_NE(SendMessageTimeoutW(m_dialog, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &result), 0);
+    }
+
+    // Enter in the box answers No.
+    static bool noIsTheDefault(HWND box) {
+        const auto style = [&](int id) {
+            return GetWindowLongW(GetDlgItem(box, id), GWL_STYLE) & 0x0F;
+        };
+        return style(IDNO) == BS_DEFPUSHBUTTON && style(IDYES) != BS_DEFPUSHBUTTON;
+    }
+
+    // Every text the operator can edit in the form, by control.
+    std::map<int, std::string> formTexts() const {
+        std::map<int, std::string> texts;
+        for (const ControlTemplate& ctl : dialogControls()) {
+            if (ctl.kind == ControlKind::NumberField || ctl.kind == ControlKind::TextField ||
+                ctl.id == ids::channelTable) {
+                texts[ctl.id] = text(ctl.id);
+            }
+        }
+        return texts;
+    }
+
+    // What the modem received since the test began.
+    std::string receivedNow() const { return receivedBytes(m_log).substr(m_receivedBefore.size()); }
+
+    void connect() {
+        press(ids::connectButton);
+        ASSERT_TRUE(waitFor([&] { return paneHas("device connecting"); }))
+            << text(ids::terminalPane);
+    }
+
     bool reportArrived() const {
         const std::string pane = text(ids::terminalPane);
         const std::size_t even = pane.find("Even ");
@@ -238,6 +281,243 @@ TEST_F(Session, ConnectReadCopyWriteReadBackDisconnect) {
 
     // The program's log saw the same bytes go out, from the connect on.
     EXPECT_EQ(receivedBytes(m_ownLog), received.substr(connect)) << "the program's log";
+}
+
+// A slip in the channel table: "Настроить" names the line, asks, and No (the
+// default) writes nothing and leaves the text for the operator to mend.
+TEST_F(Session, ASlipInTheChannelTableIsNamedAndNothingIsWritten) {
+    ASSERT_NO_FATAL_FAILURE(connect());
+    const std::string table = text(ids::channelTable);
+    const std::size_t line4 = table.find("\r\n04-") + 2;
+    const std::size_t end4 = table.find("\r\n", line4);
+    ASSERT_NE(end4, std::string::npos) << table;
+    const std::size_t threshold = table.find('s', line4) + 1;
+    struct Slip {
+        const char* what;
+        std::string table;
+    };
+    const std::vector<Slip> slips = {
+        {"a threshold of three digits", table.substr(0, threshold) + table.substr(threshold + 1)},
+        {"Hi or Lo deleted", table.substr(0, end4 - 2) + table.substr(end4)},
+        {"two lines joined", table.substr(0, end4) + table.substr(end4 + 2)},
+    };
+    for (const Slip& slip : slips) {
+        SCOPED_TRACE(slip.what);
+        setText(ids::channelTable, slip.table);
+        const std::map<int, std::string> before = formTexts();
+        click(ids::writeSettingsButton);
+        const HWND box = messageBox(actionTexts::checkCaption);
+        ASSERT_NE(box, nullptr);
+        const std::u16string message = messageOf(box);
+        EXPECT_NE(message.find(u"строка 04"), std::u16string::npos);
+        EXPECT_NE(message.find(utf8ToWide(actionTexts::writeAnyway)), std::u16string::npos);
+        EXPECT_TRUE(noIsTheDefault(box));
+        ASSERT_NO_FATAL_FAILURE(answer(box, IDNO));
+        EXPECT_EQ(formTexts(), before);
+    }
+    press(ids::connectButton);
+    ASSERT_TRUE(waitFor([&] { return paneHas("device disconnected"); }));
+    const std::string received = receivedNow();
+    EXPECT_NE(received.find("+cfge\r"), std::string::npos) << "the log shows no connect";
+    EXPECT_EQ(received.find("+cfwr"), std::string::npos) << "settings were written";
+}
+
+// "Скопир." takes only a whole report: one still arriving, one with letters
+// typed into it and one an unplug cut short each give a message and leave the
+// form as it was.
+TEST_F(Session, CopyTakesOnlyAWholeReport) {
+    ASSERT_NO_FATAL_FAILURE(connect());
+    setText(ids::htField, "5");
+    const std::map<int, std::string> before = formTexts();
+    const auto copyIsRefused = [&](std::string_view because) {
+        click(ids::copyReportButton);
+        const HWND box = messageBox(actionTexts::reportCaption);
+        ASSERT_NE(box, nullptr) << because;
+        EXPECT_FALSE(messageOf(box).empty());
+        ASSERT_NO_FATAL_FAILURE(answer(box, IDOK));
+        EXPECT_EQ(formTexts(), before) << because;
+    };
+
+    // Half a second into the report's second at 9600 bit/s.
+    click(ids::readSettingsButton);
+    ASSERT_TRUE(
+        waitFor([&] { return paneHas("Modem") && paneHas("HT "); }, std::chrono::seconds(20)))
+        << text(ids::terminalPane);
+    ASSERT_FALSE(reportArrived()) << "the report arrived before the copy";
+    ASSERT_NO_FATAL_FAILURE(copyIsRefused("still arriving"));
+
+    // Two letters typed before the value of HT.
+    ASSERT_TRUE(waitFor([&] { return reportArrived(); }, std::chrono::seconds(20)));
+    const std::string pane = text(ids::terminalPane);
+    const std::size_t value = pane.find_first_not_of(' ', pane.find("HT ") + 3);
+    SendMessageW(control(ids::terminalPane), EM_SETSEL, value, value);
+    for (const wchar_t letter : {L'q', L'w'}) {
+        PostMessageW(control(ids::terminalPane), WM_CHAR, letter, 1);
+    }
+    ASSERT_TRUE(waitFor([&] { return paneHas("qw"); })) << text(ids::terminalPane);
+    ASSERT_NO_FATAL_FAILURE(copyIsRefused("letters typed"));
+
+    if (std::getenv("MODEM_SIM_UNPLUG") == nullptr) {
+        GTEST_SKIP() << "MODEM_SIM_UNPLUG names no way to unplug the simulator";
+    }
+    click(ids::readSettingsButton);
+    ASSERT_TRUE(
+        waitFor([&] { return paneHas("Modem") && paneHas("HT "); }, std::chrono::seconds(20)))
+        << text(ids::terminalPane);
+    ASSERT_TRUE(unplugSimulator());
+    ASSERT_TRUE(waitFor([&] { return paneHas("device disconnected"); }, std::chrono::seconds(20)))
+        << text(ids::terminalPane);
+    ASSERT_NO_FATAL_FAILURE(copyIsRefused("cut short"));
+    EXPECT_EQ(text(ids::connectButton), "Connect");
+}
+
+// "Открыть" on 1024 random bytes lists their problems and asks; No (the
+// default) loads nothing. A cancelled chooser loads nothing either: the
+// operator's edits stay.
+TEST_F(Session, OpenAnsweredNoOrCancelledKeepsTheEdits) {
+    const std::filesystem::path noise = m_dir.path() / L"шум.cfg";
+    {
+        std::mt19937 random(1024);
+        std::ofstream out(noise, std::ios::binary);
+        for (int i = 0; i < 1024; ++i) {
+            out.put(static_cast<char>(random() & 0xFF));
+        }
+    }
+    setText(ids::htField, "5");
+    setText(ids::oddPathField, "03-04");
+    const std::map<int, std::string> before = formTexts();
+
+    click(ids::openFileButton);
+    ASSERT_NO_FATAL_FAILURE(chooseFile(dialogThread(), u"Load", noise.wstring()));
+    const HWND box = messageBox(actionTexts::checkCaption);
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(messageOf(box).find(utf8ToWide(actionTexts::loadAnyway)), std::u16string::npos);
+    EXPECT_TRUE(noIsTheDefault(box));
+    ASSERT_NO_FATAL_FAILURE(answer(box, IDNO));
+    EXPECT_EQ(formTexts(), before);
+
+    click(ids::openFileButton);
+    HWND chooser = nullptr;
+    ASSERT_TRUE(
+        waitFor([&] { return (chooser = windowOfThread(dialogThread(), u"Load")) != nullptr; }));
+    ASSERT_NO_FATAL_FAILURE(answer(chooser, IDCANCEL));
+    EXPECT_EQ(formTexts(), before);
+}
+
+// With no port open the pane keeps the last report and every button that
+// sends says "not connected" on a line of its own; nothing reaches the modem.
+TEST_F(Session, WithNoPortOpenTheButtonsSayNotConnected) {
+    ASSERT_NO_FATAL_FAILURE(connect());
+    ASSERT_NO_FATAL_FAILURE(readReport());
+    press(ids::connectButton);
+    ASSERT_TRUE(waitFor([&] { return paneHas("device disconnected"); }));
+    const std::string lastReport = text(ids::terminalPane);
+    const std::size_t receivedConnected = receivedNow().size();
+    const std::map<int, std::string> before = formTexts();
+
+    // The two reads first: connected, they would clear the pane.
+    std::vector<int> sending = {ids::readSettingsButton, ids::readProfileButton};
+    for (const ControlTemplate& ctl : dialogControls()) {
+        if (ctl.kind == ControlKind::Button && ctl.id != ids::connectButton &&
+            ctl.id != ids::copyReportButton && ctl.id != ids::checkButton &&
+            ctl.id != ids::openFileButton && ctl.id != ids::saveFileButton &&
+            ctl.id != ids::readSettingsButton && ctl.id != ids::readProfileButton) {
+            sending.push_back(ctl.id);
+        }
+    }
+    ASSERT_GE(sending.size(), 20U);
+    const auto notConnectedLines = [&] {
+        const std::string pane = text(ids::terminalPane);
+        std::size_t count = 0;
+        for (auto at = pane.find(actionTexts::notConnected); at != std::string::npos;
+             at = pane.find(actionTexts::notConnected, at + 1)) {
+            count += at == 0 || pane.compare(at - 2, 2, "\r\n") == 0 ? 1 : 0;
+        }
+        return count;
+    };
+    for (std::size_t i = 0; i < sending.size(); ++i) {
+        press(sending[i]);
+        // The pane is drawn on its own schedule.
+        ASSERT_TRUE(waitFor([&] { return notConnectedLines() == i + 1; }))
+            << "button " << sending[i] << ": " << text(ids::terminalPane);
+        if (i >= 2) {
+            continue;
+        }
+        // The pane keeps 24 lines: the report's first ones leave as status
+        // lines come, but no line of it is cleared or replaced.
+        std::string kept = text(ids::terminalPane);
+        const std::string status = std::string(actionTexts::notConnected) + "\r\n";
+        for (auto at = kept.find(status); at != std::string::npos; at = kept.find(status)) {
+            kept.erase(at, status.size());
+        }
+        ASSERT_NE(kept.find("Even "), std::string::npos) << "button " << sending[i];
+        ASSERT_TRUE(lastReport.ends_with(kept)) << "button " << sending[i] << ": " << kept;
+    }
+    EXPECT_EQ(formTexts(), before);
+    EXPECT_EQ(text(ids::connectButton), "Connect");
+    EXPECT_EQ(receivedNow().size(), receivedConnected) << receivedNow().substr(receivedConnected);
+}
+
+// A failed write shows its message; an unplug handled inside that message's
+// loop takes the link down, and the button says "Connect" once the message has
+// gone. The dialog runs here, against the simulator's port, so that the press
+// can wait until the unplug is known to the dialog's thread.
+TEST(SessionUnplug, AnUnplugDuringAFailedWritesMessageLeavesTheLinkDown) {
+    const char* port = std::getenv("MODEMCFG_PORT");
+    if (port == nullptr || std::getenv("MODEM_SIM_UNPLUG") == nullptr) {
+        GTEST_SKIP() << "MODEMCFG_PORT and MODEM_SIM_UNPLUG name the simulator's port and its "
+                        "unplugging";
+    }
+    RunningDialog d(port);
+    ASSERT_NE(d.window(), nullptr);
+    PostMessageW(d.control(ids::connectButton), BM_CLICK, 0, 0);
+    ASSERT_TRUE(waitFor([&] { return textOf(d.control(ids::connectButton)) == u"Disconnect"; }));
+
+    // Answers the write's message once the unplug has been handled inside its
+    // loop (or after five seconds).
+    std::u16string captionInTheLoop;
+    bool messageShown = false;
+    std::thread answerer([&] {
+        HWND box = nullptr;
+        messageShown =
+            waitFor([&] { return (box = windowOfThread(d.threadId(), u"Error")) != nullptr; },
+                    std::chrono::seconds(10));
+        if (messageShown) {
+            (void)waitFor([&] { return textOf(d.control(ids::connectButton)) == u"Connect"; });
+            captionInTheLoop = textOf(d.control(ids::connectButton));
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+    });
+    bool unplugSeen = false;
+    d.runOnDialogThread([&] {
+        if (!unplugSimulator()) {
+            return;
+        }
+        // The receive thread posts the hang-up; it waits in the queue, behind
+        // this task, so "Disconnect" writes to a port that is gone.
+        MSG queued{};
+        unplugSeen = waitFor(
+            [&] {
+                return PeekMessageW(&queued, d.window(), dispatchMessage, dispatchMessage,
+                                    PM_NOREMOVE) != FALSE;
+            },
+            std::chrono::seconds(10));
+        if (unplugSeen) {
+            SendMessageW(d.window(), WM_COMMAND, MAKEWPARAM(ids::connectButton, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(d.control(ids::connectButton)));
+        }
+    });
+    answerer.join();
+    ASSERT_TRUE(unplugSeen) << "the dialog never heard of the unplug";
+    ASSERT_TRUE(messageShown) << "the write to the unplugged port did not fail";
+    EXPECT_EQ(captionInTheLoop, u"Connect");
+    // Later presses find the link down: the close timer of a link that is gone
+    // would bring nothing back.
+    PostMessageW(d.control(ids::readSettingsButton), BM_CLICK, 0, 0);
+    EXPECT_TRUE(waitFor(
+        [&] { return d.dialog().pane().snapshot().find("not connected") != std::string::npos; }));
+    EXPECT_EQ(textOf(d.control(ids::connectButton)), u"Connect");
+    EXPECT_EQ(d.close(), 0);
 }
 
 }  // namespace
