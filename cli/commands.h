@@ -8,6 +8,7 @@
 #include <functional>
 #include <istream>
 #include <ostream>
+#include <string>
 
 namespace modem::cli {
 
@@ -31,7 +32,8 @@ struct Streams {
 void addOfflineCommands(CLI::App& app, Action& chosen, Streams io);
 void addReportCommands(CLI::App& app, Action& chosen, Streams io);
 void addPortsCommand(CLI::App& app, Action& chosen, Streams io);
-void addOnlineCommands(CLI::App& app, Action& chosen, Streams io);
+// `commandLine` is the program's words, for the records a batch keeps.
+void addOnlineCommands(CLI::App& app, Action& chosen, Streams io, const std::string& commandLine);
 void addDiffCommand(CLI::App& app, Action& chosen, Streams io);
 
 // The whole program, testable without a process.

@@ -9,20 +9,35 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "settings/mset.h"
 
 namespace modem::cli {
 
+class UnitSteps;
+
 struct PortOptions {
     std::string port;               // empty: discovery
     std::string sysfsRoot{"/sys"};  // hidden option, so tests can use a fake tree
+    std::string devRoot{"/dev"};    // hidden too: where that tree's device nodes are
     std::string log;                // UTF-8 file name; empty: no traffic log
+    // The modems of a batch: --port repeated, --serial repeated, or --all.
+    std::vector<std::string> ports;
+    std::vector<std::string> serials;
+    bool all = false;
+    unsigned jobs = 0;  // --jobs: how many units run at once; 0: all
 };
 
-// --port, --log, and the hidden --sysfs-root.
+// Whether the options choose several modems (or name them by serial number),
+// which makes the command a batch.
+[[nodiscard]] bool choosesUnits(const PortOptions& options);
+
+// --port, --log, and the hidden --sysfs-root and --dev-root.
 void addPortOptions(CLI::App& cmd, PortOptions& options);
+// --port taken more than once, --serial, --all and --jobs.
+void addUnitOptions(CLI::App& cmd, PortOptions& options);
 // The program-wide --log, given before the subcommand.
 void addGlobalLogOption(CLI::App& app);
 
@@ -36,7 +51,8 @@ struct ModemRead {
 // Reads the report (of stored profile `profile`, if given) onto `base`: the
 // fields the report does not carry keep their values from `base`. Without a
 // report one line on `io.err` says why; after an interrupt nothing is said.
+// `steps`, when given, hears of the connect and the read.
 [[nodiscard]] ModemRead readModemSettings(const PortOptions& port, std::optional<unsigned> profile,
-                                          const Mset& base, Streams io);
+                                          const Mset& base, Streams io, UnitSteps* steps = nullptr);
 
 }  // namespace modem::cli

@@ -21,7 +21,11 @@ int runModemctl(int argc, const char* const* argv, Streams io) {
     addReportCommands(app, chosen, io);
     addGlobalLogOption(app);
     addPortsCommand(app, chosen, io);
-    addOnlineCommands(app, chosen, io);
+    std::string commandLine = "modemctl";
+    for (int i = 1; i < argc; ++i) {
+        commandLine += std::string(" ") + argv[i];
+    }
+    addOnlineCommands(app, chosen, io, commandLine);
     addDiffCommand(app, chosen, io);
     try {
         app.parse(argc, argv);

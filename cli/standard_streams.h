@@ -23,4 +23,8 @@ private:
     std::unique_ptr<Consoles> m_consoles;
 };
 
+// Whether standard error is a terminal that redraws a line in place (the
+// escape sequences that move the cursor up and clear a line).
+[[nodiscard]] bool standardErrorRedraws();
+
 }  // namespace modem::cli

@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <unistd.h>
 
 #include "cli/standard_streams.h"
 
@@ -15,5 +16,9 @@ StandardStreams::StandardStreams() {
 }
 
 StandardStreams::~StandardStreams() = default;
+
+bool standardErrorRedraws() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
 
 }  // namespace modem::cli

@@ -127,4 +127,13 @@ StandardStreams::~StandardStreams() {
     std::fflush(stderr);
 }
 
+// A console redraws only with its virtual terminal processing on, which is
+// the console's own setting: it is looked at, never changed.
+bool standardErrorRedraws() {
+    DWORD mode = 0;
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    return isConsole(err) && GetConsoleMode(err, &mode) &&
+           (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
 }  // namespace modem::cli

@@ -295,12 +295,24 @@ public:
     }
 
     [[nodiscard]] int master() const { return m_pty ? m_pty->master.get() : -1; }
-    [[nodiscard]] short pollEvents() const {
-        // Bytes already due wait for the terminal to take them (POLLOUT), not
-        // for a timeout: with nobody reading, a zero timeout would spin.
-        return static_cast<short>(POLLIN | (m_out.due().empty() ? 0 : POLLOUT));
+
+    // What to wait for, and for how long (-1: no limit). Bytes already due
+    // wait for the terminal to take them (POLLOUT), not for a timeout: with
+    // nobody reading, a zero timeout would spin. Both come from one look at
+    // the clock: a byte falling due between two looks would leave the unit
+    // waiting neither for POLLOUT nor for a timeout, and its line stalled
+    // until something else woke the loop.
+    struct Wait {
+        short events;
+        int ms;
+    };
+    [[nodiscard]] Wait pollWait() const {
+        if (!m_out.due().empty()) {
+            return {static_cast<short>(POLLIN | POLLOUT), -1};
+        }
+        // Rounded up from a later look: a byte that fell due meanwhile gives 0.
+        return {POLLIN, m_out.untilNextMs()};
     }
-    [[nodiscard]] int waitMs() const { return m_out.due().empty() ? m_out.untilNextMs() : -1; }
 
     void serve(short revents) {
         char buf[4096];
@@ -442,8 +454,9 @@ int serve(const Options& options) {
         fds[0] = {signals.get(), POLLIN, 0};
         int waitMs = -1;
         for (std::size_t k = 0; k < units.size(); ++k) {
-            fds[k + 1] = {units[k]->master(), units[k]->pollEvents(), 0};
-            const int unitWait = units[k]->waitMs();
+            const Unit::Wait wait = units[k]->pollWait();
+            fds[k + 1] = {units[k]->master(), wait.events, 0};
+            const int unitWait = wait.ms;
             if (unitWait >= 0 && (waitMs < 0 || unitWait < waitMs)) {
                 waitMs = unitWait;
             }

@@ -484,6 +484,83 @@ TEST_F(WineModemctl, CyrillicFileNamesOfTheModemCommands) {
     EXPECT_EQ(back.WT, 400);
 }
 
+// A batch on three COM ports, one modem-sim unit behind each: one unit
+// unplugged once its upload has begun, one silent. The program says which
+// failed, keeps a record per unit, and the good unit holds its row's values,
+// read back by the Linux program on the unit's own terminal.
+TEST_F(WineModemctl, ABatchOnThreeComPortsWithOneUnpluggedAndOneSilent) {
+    const std::string portList = environment("MODEM_WINE_BATCH_PORTS");
+    const std::string batchLink = environment("MODEM_WINE_BATCH_LINK");
+    if (portList.empty() || batchLink.empty()) {
+        GTEST_SKIP() << "MODEM_WINE_BATCH_PORTS is not set (scripts/test-windows sets it)";
+    }
+    std::vector<std::string> ports;
+    std::stringstream list(portList);
+    for (std::string port; std::getline(list, port, ',');) {
+        ports.push_back(port);
+    }
+    ASSERT_EQ(ports.size(), 3U);
+    SimProcess sim({"--count", "3", "--silent", "2", "--link", batchLink, "--log",
+                    (m_dir / "unit.log").string()});
+    const auto templ = m_dir / "template.cfg";
+    ASSERT_TRUE(saveSettingsFile(templ, defaultSettings()).ok);
+    const auto csv = m_dir / "units.csv";
+    std::ofstream(csv, std::ios::binary)
+        << "port,IDRX1,IDTX1,CH02,CHL1\r\n"
+        << ports[0] << ",0x155,0x255,\"02-r150.125-t151.250s0400pLo\",01-03-05\r\n"
+        << ports[1] << ",0x156,0x256,,\r\n"
+        << ports[2] << ",0x157,0x257,,\r\n";
+    const auto records = m_dir / "records";
+
+    const auto program = startWindows({"write", windowsPath(templ), "--units", windowsPath(csv),
+                                       "--records", windowsPath(records)});
+    const auto unit1 = m_dir / "unit1.log";
+    const auto until = Clock::now() + std::chrono::seconds(60);
+    while (receivedBySim(unit1).find("+cfwr\r") == std::string::npos && Clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_THAT(receivedBySim(unit1), HasSubstr("+cfwr\r"));
+    sim.unplugUnit(1);
+    const Finished written = program->finish(runLimit);
+
+    EXPECT_EQ(written.status, 1) << written.err;
+    const auto row = [&](const std::string& port) {
+        const auto at = written.err.find("\n" + port + " ", written.err.find("PORT "));
+        return at == std::string::npos
+                   ? std::string()
+                   : written.err.substr(at + 1, written.err.find('\n', at + 1) - at - 1);
+    };
+    EXPECT_THAT(row(ports[0]), HasSubstr("  ok  "));
+    EXPECT_THAT(row(ports[1]), HasSubstr("  failed: "));
+    EXPECT_THAT(row(ports[2]), HasSubstr("  failed: verify: no settings report"));
+
+    std::vector<std::string> names = namesIn(records);
+    ASSERT_EQ(names.size(), 6U) << written.err;
+    for (std::size_t unit = 0; unit < ports.size(); ++unit) {
+        EXPECT_THAT(names[2 * unit], ::testing::StartsWith(ports[unit] + "-"));
+        EXPECT_THAT(names[2 * unit], ::testing::EndsWith(".json"));
+        EXPECT_THAT(names[2 * unit + 1], ::testing::EndsWith(".log"));
+        const std::string record = readFile(records / names[2 * unit]);
+        EXPECT_THAT(record, HasSubstr("\"port\": \"" + ports[unit] + "\""));
+        EXPECT_THAT(record, HasSubstr(unit == 0 ? "\"result\": \"ok\"" : "\"result\": \"failed\""));
+    }
+
+    const auto back = m_dir / "back.cfg";
+    const Finished read = Program({MODEMCTL_PATH, "read", "--port", sim.paths()[0], "--base",
+                                   templ.string(), "-o", back.string()})
+                              .finish(runLimit);
+    ASSERT_EQ(read.status, 0) << read.err;
+    Mset held{};
+    ASSERT_TRUE(loadSettingsFile(back, held).ok);
+    EXPECT_EQ(held.IDRX1, 0x155U);
+    EXPECT_EQ(held.IDTX1, 0x255U);
+    EXPECT_EQ(held.CH[1].RXF, 150125U);
+    EXPECT_EQ(held.CH[1].TXF, 151250U);
+    EXPECT_EQ(held.CH[1].THR, 400U);
+    EXPECT_EQ(held.CHS1, 3U);
+    EXPECT_EQ(held.CHL1, 0x02400000U);
+}
+
 // modemcfg.exe's own --log: made under the name given, before the dialog shows.
 TEST(WineModemcfg, TheTrafficLogHasItsCyrillicName) {
     const std::string exe = environment("MODEMCFG_EXE");
