@@ -252,7 +252,10 @@ private slots:
         Rig rig("9600", Boxes::Qt);
         MessageBoxHand hand;
         CONNECT(rig);
-        rig.sim.unplug();  // the hang-up waits in the event queue meanwhile
+        // The write fails on the unplugged line; its message stays open until
+        // the hang-up has been handled inside the message's loop.
+        hand.holdUntil([&rig] { return rig.configurator.link().state() == LinkState::Down; });
+        rig.sim.unplug();
         rig.press(ids::connectButton);
         QCOMPARE(hand.seen().size(), std::size_t{1});
         QCOMPARE(hand.seen()[0].text, QStringLiteral("Could not write to device"));

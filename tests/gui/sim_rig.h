@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -90,6 +92,9 @@ public:
     void script(std::initializer_list<QMessageBox::StandardButton> buttons) {
         m_script.insert(m_script.end(), buttons.begin(), buttons.end());
     }
+    // The next box stays open, its loop running, until `ready` holds (five
+    // seconds at most): what happens meanwhile is handled inside the box's loop.
+    void holdUntil(std::function<bool()> ready) { m_holdUntil = std::move(ready); }
     [[nodiscard]] const std::vector<Seen>& seen() const { return m_seen; }
     void clear() { m_seen.clear(); }
 
@@ -99,6 +104,16 @@ private:
             auto* box = qobject_cast<QMessageBox*>(widget);
             if (box == nullptr || !box->isVisible() || box == m_answered) {
                 continue;
+            }
+            if (m_holdUntil) {
+                if (!m_held.isValid()) {
+                    m_held.start();
+                }
+                if (!m_holdUntil() && m_held.elapsed() < 5000) {
+                    return;
+                }
+                m_holdUntil = nullptr;
+                m_held.invalidate();
             }
             m_answered = box;
             m_seen.push_back({box->windowTitle(), box->text()});
@@ -121,6 +136,8 @@ private:
     QPointer<QMessageBox> m_answered;
     std::deque<QMessageBox::StandardButton> m_script;
     std::vector<Seen> m_seen;
+    std::function<bool()> m_holdUntil;
+    QElapsedTimer m_held;
 };
 
 enum class Boxes {
