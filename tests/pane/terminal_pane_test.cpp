@@ -295,8 +295,9 @@ TEST(TerminalPane, TwoThreadsKeepEveryAppendWholeAndInOrder) {
     constexpr int records = 30000;
     const std::string status = "[status line]";
     std::atomic<bool> done{false};
-    // The last record waits until the clears have stopped, so no clear can come
-    // after it and the final snapshot must show it.
+    // The last record waits until the clears and status lines have stopped, so
+    // that neither a clear nor 24 status lines (a slow thread's record can be
+    // split by many) can push it out, and the final snapshot must show it.
     std::atomic<bool> lastRecordDue{false};
     std::atomic<bool> clearsStopped{false};
     std::thread rx([&] {
@@ -324,7 +325,9 @@ TEST(TerminalPane, TwoThreadsKeepEveryAppendWholeAndInOrder) {
     std::vector<std::string> snapshots;
     int round = 0;
     while (!done.load()) {
-        pane.logLine(status);
+        if (!clearsStopped.load()) {
+            pane.logLine(status);
+        }
         snapshots.push_back(pane.snapshot());
         if (lastRecordDue.load()) {
             clearsStopped = true;
