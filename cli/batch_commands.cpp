@@ -217,20 +217,8 @@ int runWriteBatch(const WriteOptions& options, Streams io) {
         return 2;
     }
     Mset templ{};
-    if (!readSettingsInput(options.input, templ, io)) {
+    if (!readSettingsToWrite(options, templ, io)) {
         return 1;
-    }
-    const std::string name = options.input == "-" ? "standard input" : options.input;
-    if (const Problems problems = checkSettings(templ); !problems.empty()) {
-        for (const std::string& problem : problems) {
-            io.err << "modemctl: " << name << ": " << problem << '\n';
-        }
-        if (!options.force) {
-            io.err << "modemctl: " << name << ": not written: " << problems.size()
-                   << (problems.size() == 1 ? " problem" : " problems")
-                   << " (--force writes the settings anyway)\n";
-            return 1;
-        }
     }
     WritePlan plan;
     if (options.units) {

@@ -126,22 +126,8 @@ int runWrite(const WriteOptions& options, Streams io) {
         return runWriteBatch(options, io);
     }
     Mset input{};
-    if (!readSettingsInput(options.input, input, io)) {
+    if (!readSettingsToWrite(options, input, io)) {
         return 1;
-    }
-    const std::string name = options.input == "-" ? "standard input" : options.input;
-    // Values the modem would not take, or that the form would turn into others:
-    // nothing is sent without --force, and not even a connection is opened.
-    if (const Problems problems = checkSettings(input); !problems.empty()) {
-        for (const std::string& problem : problems) {
-            io.err << "modemctl: " << name << ": " << problem << '\n';
-        }
-        if (!options.force) {
-            io.err << "modemctl: " << name << ": not written: " << problems.size()
-                   << (problems.size() == 1 ? " problem" : " problems")
-                   << " (--force writes the settings anyway)\n";
-            return 1;
-        }
     }
     const Mset mset = normalised(input);
     for (const auto& d : diffFields(input, mset)) {
@@ -172,6 +158,26 @@ int runSend(const SendOptions& options, Streams io) {
 }
 
 }  // namespace
+
+bool readSettingsToWrite(const WriteOptions& options, Mset& mset, Streams io) {
+    if (!readSettingsInput(options.input, mset, io)) {
+        return false;
+    }
+    const std::string name = options.input == "-" ? "standard input" : options.input;
+    // Values the modem would not take, or that the form would turn into others.
+    if (const Problems problems = checkSettings(mset); !problems.empty()) {
+        for (const std::string& problem : problems) {
+            io.err << "modemctl: " << name << ": " << problem << '\n';
+        }
+        if (!options.force) {
+            io.err << "modemctl: " << name << ": not written: " << problems.size()
+                   << (problems.size() == 1 ? " problem" : " problems")
+                   << " (--force writes the settings anyway)\n";
+            return false;
+        }
+    }
+    return true;
+}
 
 Mset normalised(const Mset& mset) {
     FormModel form;

@@ -45,6 +45,11 @@ struct SendOptions {
 // What "Настроить" does to the settings before it sends them.
 [[nodiscard]] Mset normalised(const Mset& mset);
 
+// Loads the settings `write` is given and checks them. Problems are lines on
+// `io.err`; without --force they fail the load, so nothing is sent and not even
+// a connection is opened. False: the command exits 1.
+[[nodiscard]] bool readSettingsToWrite(const WriteOptions& options, Mset& mset, Streams io);
+
 // What one write did, for the unit's record.
 struct WriteReport {
     int status = 1;

@@ -19,6 +19,7 @@
 #include "support/recording_message_box.h"
 #include "support/scripted_file_chooser.h"
 #include "support/sim_process.h"
+#include "support/sim_traffic.h"
 #include "support/temp_dir.h"
 #include "traffic/traffic_format.h"
 #include "ui/button_actions.h"
@@ -33,20 +34,6 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-
-// Every byte the simulator received: the '>' entries of its log.
-std::string receivedBySim(const std::filesystem::path& log) {
-    std::ifstream in(log, std::ios::binary);
-    std::string line;
-    std::string bytes;
-    while (std::getline(in, line)) {
-        const auto entry = parseTrafficEntry(line);
-        if (entry && entry->direction == TrafficDirection::ToModem) {
-            bytes.append(entry->bytes.begin(), entry->bytes.end());
-        }
-    }
-    return bytes;
-}
 
 class SimActions : public ::testing::Test {
 protected:

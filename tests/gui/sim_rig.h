@@ -31,6 +31,7 @@
 #include "support/recording_message_box.h"
 #include "support/scripted_file_chooser.h"
 #include "support/sim_process.h"
+#include "support/sim_traffic.h"
 #include "support/temp_dir.h"
 #include "traffic/traffic_format.h"
 #include "ui/control_table.h"
@@ -38,20 +39,6 @@
 namespace modem::test {
 
 inline constexpr int replyTimeoutMs = 20000;  // a paced report is about a second at 9600 bit/s
-
-// The bytes modem-sim received: the '>' entries of its log.
-inline std::string receivedBySim(const std::filesystem::path& log) {
-    std::ifstream in(log, std::ios::binary);
-    std::string line;
-    std::string bytes;
-    while (std::getline(in, line)) {
-        const auto entry = parseTrafficEntry(line);
-        if (entry && entry->direction == TrafficDirection::ToModem) {
-            bytes.append(entry->bytes.begin(), entry->bytes.end());
-        }
-    }
-    return bytes;
-}
 
 // What the pane holds after `report` arrived into an empty pane.
 inline std::string paneAfter(const std::string& report) {

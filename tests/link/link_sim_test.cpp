@@ -14,6 +14,7 @@
 #include "support/queue_dispatcher.h"
 #include "support/recording_message_box.h"
 #include "support/sim_process.h"
+#include "support/sim_traffic.h"
 #include "support/temp_dir.h"
 #include "traffic/traffic_format.h"
 #include "ui/control_table.h"
@@ -23,6 +24,7 @@ namespace modem {
 namespace {
 
 using namespace std::chrono_literals;
+using test::receivedBySim;
 using ::testing::EndsWith;
 
 struct SimRig {
@@ -46,20 +48,6 @@ std::size_t count(const std::string& text, std::string_view what) {
         ++n;
     }
     return n;
-}
-
-// What the simulator logged as received, escapes as it writes them.
-std::string receivedBySim(const std::filesystem::path& log) {
-    std::ifstream in(log);
-    std::string line;
-    std::string got;
-    while (std::getline(in, line)) {
-        const auto entry = parseTrafficEntry(line);
-        if (entry && entry->direction == TrafficDirection::ToModem) {
-            got.append(entry->bytes.begin(), entry->bytes.end());
-        }
-    }
-    return got;
 }
 
 TEST(LinkWithModemSim, ReportArrivesWholeAndTheCloseWaitsForTheLastAnswers) {

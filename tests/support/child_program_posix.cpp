@@ -107,18 +107,6 @@ int ChildProgram::finish(std::string& err, std::chrono::milliseconds limit) {
     return !timedOut && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string receivedBySim(const std::filesystem::path& log) {
-    std::ifstream in(log, std::ios::binary);
-    std::string out;
-    for (std::string line; std::getline(in, line);) {
-        const auto entry = parseTrafficEntry(line);
-        if (entry && entry->direction == TrafficDirection::ToModem) {
-            out.append(entry->bytes.begin(), entry->bytes.end());
-        }
-    }
-    return out;
-}
-
 bool simHasReceived(const std::filesystem::path& log, const std::string& bytes,
                     std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/sim_traffic.h"
+
 namespace modem::test {
 
 enum class ChildOutput {
@@ -36,9 +38,6 @@ private:
     pid_t m_pid = -1;
     int m_err = -1;  // read end of standard error
 };
-
-// What modem-sim received, in order: the bytes of its traffic log's '>' entries.
-[[nodiscard]] std::string receivedBySim(const std::filesystem::path& log);
 
 // Waits (at most `limit`, a safety net) until modem-sim's log shows `bytes`
 // received; returns whether it did.

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "support/sim_traffic.h"
 #include "win32/main_dialog.h"
 #include "win32/windows_api.h"
 
@@ -69,8 +70,6 @@ void mouseWheel(int notches, POINT at);  // positive: away from the operator, up
 [[nodiscard]] std::u16string textOf(HWND window);
 // The text of a message box: its static control, 0xFFFF.
 [[nodiscard]] std::u16string messageOf(HWND box);
-// What a modem received, in order: the bytes of a traffic log's '>' entries.
-[[nodiscard]] std::string receivedBytes(const std::filesystem::path& logPath);
 // A visible top-level window of `thread` titled `title`; null when there is none.
 [[nodiscard]] HWND windowOfThread(DWORD thread, std::u16string_view title);
 [[nodiscard]] POINT centreOf(HWND window);  // screen coordinates

@@ -196,18 +196,6 @@ std::u16string messageOf(HWND box) {
     return textOf(GetDlgItem(box, 0xFFFF));
 }
 
-std::string receivedBytes(const std::filesystem::path& logPath) {
-    std::ifstream in(logPath, std::ios::binary);
-    std::string out;
-    for (std::string line; std::getline(in, line);) {
-        const auto entry = parseTrafficEntry(line);
-        if (entry && entry->direction == TrafficDirection::ToModem) {
-            out.append(entry->bytes.begin(), entry->bytes.end());
-        }
-    }
-    return out;
-}
-
 namespace {
 
 struct TitleSearch {

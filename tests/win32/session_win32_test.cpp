@@ -70,7 +70,7 @@ protected:
                             "the simulator's port and its log";
         }
         // The log is shared with whatever used the modem before.
-        m_receivedBefore = receivedBytes(m_log);
+        m_receivedBefore = receivedBySim(m_log);
         std::filesystem::create_directory(m_ownLog.parent_path());
         std::wstring command =
             L"\"" + m_exe + L"\" --port " + m_port + L" --log \"" + m_ownLog.wstring() + L"\"";
@@ -196,7 +196,7 @@ protected:
     }
 
     // What the modem received since the test began.
-    std::string receivedNow() const { return receivedBytes(m_log).substr(m_receivedBefore.size()); }
+    std::string receivedNow() const { return receivedBySim(m_log).substr(m_receivedBefore.size()); }
 
     void connect() {
         press(ids::connectButton);
@@ -261,7 +261,7 @@ TEST_F(Session, ConnectReadCopyWriteReadBackDisconnect) {
 
     // What the modem received in this session, in order: the image between
     // "+cfwr\r" and the next read carries the edited value.
-    const std::string received = receivedBytes(m_log).substr(m_receivedBefore.size());
+    const std::string received = receivedBySim(m_log).substr(m_receivedBefore.size());
     const std::size_t connect = received.find("+cfge\r");
     const std::size_t firstRead = received.find("+view\r", connect);
     const std::size_t write = received.find("+cfwr\r", firstRead);
@@ -280,7 +280,7 @@ TEST_F(Session, ConnectReadCopyWriteReadBackDisconnect) {
     EXPECT_EQ(byteAt(offsets::HT) | (byteAt(offsets::HT + 1) << 8), editedHt);
 
     // The program's log saw the same bytes go out, from the connect on.
-    EXPECT_EQ(receivedBytes(m_ownLog), received.substr(connect)) << "the program's log";
+    EXPECT_EQ(receivedBySim(m_ownLog), received.substr(connect)) << "the program's log";
 }
 
 // A slip in the channel table: "Настроить" names the line, asks, and No (the

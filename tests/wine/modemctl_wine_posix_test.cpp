@@ -39,6 +39,7 @@
 #include "settings/mset.h"
 #include "settings/settings_file.h"
 #include "support/sim_process.h"
+#include "support/sim_traffic.h"
 #include "support/temp_dir.h"
 #include "traffic/traffic_format.h"
 
@@ -170,19 +171,6 @@ constexpr auto runLimit = std::chrono::seconds(60);
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// What the simulator received, in order: the bytes of its log's '>' entries.
-std::string receivedBySim(const std::filesystem::path& log) {
-    std::istringstream in(readFile(log));
-    std::string out;
-    for (std::string line; std::getline(in, line);) {
-        const auto entry = parseTrafficEntry(line);
-        if (entry && entry->direction == TrafficDirection::ToModem) {
-            out.append(entry->bytes.begin(), entry->bytes.end());
-        }
-    }
-    return out;
 }
 
 std::size_t count(const std::string& text, const std::string& what) {
