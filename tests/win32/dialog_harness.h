@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "support/sim_traffic.h"
+#include "tests/support/sim_traffic.h"
 #include "win32/main_dialog.h"
 #include "win32/windows_api.h"
 
